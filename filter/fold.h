@@ -1,0 +1,24 @@
+// Folding for case-blind matching: every character is lowercased (Unicode
+// simple lowercase mapping) and then passed through the FoldTable. Accents
+// stay: é and e remain different letters.
+//
+// A folded text is kept as UTF-8. Escape units (ill-formed input bytes) are
+// written in the three-byte form of their surrogate code point (ED B2 80 to
+// ED B3 BF), which no well-formed character encodes to; the encoding stays
+// self-synchronizing, so byte containment of two folded texts is exactly
+// containment of their character sequences.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace filter {
+
+char32_t foldUnit(char32_t unit);
+
+// Appends the folded form of the raw text bytes to `out`.
+void appendFolded(std::string_view text, std::string& out);
+
+std::string foldText(std::string_view text);
+
+}  // namespace filter

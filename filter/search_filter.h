@@ -1,0 +1,87 @@
+// The search filter: one run reads the tree name and three lists from fixed
+// files in the working directory, keeps every folder/file pair whose folder or
+// file name contains a search term (ignoring case, keeping accents) and
+// appends the kept locations under a header line to the output list.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace filter {
+
+inline constexpr const char* kTreeNameFile = "searchTreeName.txt";
+inline constexpr const char* kTermsFile = "searchTermsList.txt";
+inline constexpr const char* kFoldersFile = "foldersScratch.txt";
+inline constexpr const char* kFilesFile = "filesScratch.txt";
+inline constexpr const char* kOutputFile = "searchOutputList.txt";
+
+// The lines of one list file, each followed by one LF, as the bytes read.
+// A line never holds LF, so the text holds exactly `count` LFs.
+struct ScratchList {
+    std::string text;
+    std::int32_t count = 0;
+};
+
+// The kept locations, in the order their pairs were tested, each followed by
+// one LF (a location never holds LF).
+struct ResultList {
+    std::string text;
+};
+
+struct RunState {
+    std::string treeName;
+    ScratchList terms;
+    ScratchList folders;
+    ScratchList files;  // its count plays no part: folders.count is the number of locations
+    ResultList results;
+    std::int32_t matchCount = 0;
+};
+
+struct FoldPair {
+    char32_t upper;
+    char32_t lower;
+};
+
+// Accented capitals that are folded whatever the lowercase mapping does.
+inline constexpr std::array<FoldPair, 13> FoldTable{{
+    {0x00C0, 0x00E0},  // À à
+    {0x00C1, 0x00E1},  // Á á
+    {0x00C2, 0x00E2},  // Â â
+    {0x00C3, 0x00E3},  // Ã ã
+    {0x00C7, 0x00E7},  // Ç ç
+    {0x00C9, 0x00E9},  // É é
+    {0x00CA, 0x00EA},  // Ê ê
+    {0x00CD, 0x00ED},  // Í í
+    {0x00D3, 0x00F3},  // Ó ó
+    {0x00D4, 0x00F4},  // Ô ô
+    {0x00D5, 0x00F5},  // Õ õ
+    {0x00DA, 0x00FA},  // Ú ú
+    {0x00DC, 0x00FC},  // Ü ü
+}};
+
+// The whole run: reads, matches, appends the block. Never throws past a lack
+// of memory (std::bad_alloc), and then nothing has been written.
+void runFilter(RunState& state);
+
+// Lists.
+ScratchList loadList(const char* fileName);
+void appendLine(ScratchList& list, std::string_view line);
+// The k-th LF-separated field (k from 1) of a joined text; empty for k < 1 or
+// past the end.
+std::string_view fieldAt(std::string_view text, std::int32_t k);
+
+// Walks a joined text field by field: the loops read every list in order, and
+// asking fieldAt for each position would rescan the text from its start.
+// Past the last field it keeps returning the empty text, like fieldAt.
+struct FieldCursor {
+    std::string_view rest;
+};
+std::string_view nextField(FieldCursor& cursor);
+
+// Appends one block: the tree name line and one line per kept location. The
+// block lands whole or not at all; nothing is reported.
+void writeResults(const RunState& state);
+
+}  // namespace filter

@@ -1,0 +1,31 @@
+#include "filter/search_filter.h"
+#include "textio/text_file.h"
+
+namespace filter {
+namespace {
+
+// Another run may be appending its block right now; wait for it rather than
+// lose this run's result, but not forever.
+constexpr std::uint32_t kOutputWaitMilliseconds = 5000;
+
+}  // namespace
+
+void writeResults(const RunState& state) {
+    textio::TextFile file;
+    if (textio::openOrCreateWaiting(file, kOutputFile, kOutputWaitMilliseconds) !=
+        textio::OpenStatus::ok) {
+        return;
+    }
+    // Without a trustworthy length the block could land on earlier content.
+    std::uint64_t start = 0;
+    if (textio::fileLength(file, start) && textio::seekTo(file, start)) {
+        textio::writeText(file, state.treeName);
+        textio::writeText(file, "\n");
+        textio::writeText(file, state.results.text);
+        // A block lands whole or not at all: cut back a partial one.
+        if (!textio::flushFile(file)) textio::truncateFile(file, start);
+    }
+    textio::closeFile(file);
+}
+
+}  // namespace filter

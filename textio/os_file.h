@@ -1,0 +1,61 @@
+// The per-OS backend of the text-file layer. Every operating-system call of the
+// program lives behind these functions: os_posix.cpp implements them with
+// open/read/write/flock, os_win32.cpp with CreateFileW/ReadFile/WriteFile.
+// The portable core (text_file.cpp) and the filter never call the OS directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace textio::os {
+
+// An open file: a POSIX descriptor or a Win32 HANDLE, stored as an integer.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+enum class OpenResult {
+    ok,
+    failed,  // missing, a directory, no permission, read-only: retrying will not help
+    busy,    // another process holds the file in a way that excludes us for now
+};
+
+// Opens an existing regular file for reading. Others may read it too, but the
+// open fails (busy) while another process holds it for writing.
+OpenResult openForReading(const char* name, Handle& handle);
+
+// Opens a regular file for reading and writing, creating it empty when missing
+// and keeping its content otherwise. Others may only read it while we hold it;
+// the open fails (busy) while another process reads or writes it exclusively.
+OpenResult openForUpdate(const char* name, Handle& handle);
+
+// Reads up to `size` bytes at the file position; returns the number read,
+// 0 at the end of the file, or -1 on a read error.
+std::ptrdiff_t readSome(Handle handle, void* data, std::size_t size);
+
+// Writes all `size` bytes at the file position, retrying short writes.
+// Returns false if the file took fewer bytes (disk full, size limit, I/O error).
+bool writeAll(Handle handle, const void* data, std::size_t size);
+
+// Moves the file position to an absolute 64-bit byte offset.
+bool seekTo(Handle handle, std::uint64_t position);
+
+// Gets the file's current size in bytes (64-bit).
+bool fileSize(Handle handle, std::uint64_t& size);
+
+// Cuts the file back to `size` bytes and leaves the position there.
+bool truncateTo(Handle handle, std::uint64_t size);
+
+void closeHandle(Handle handle);
+
+// Process-wide preparation before any file is touched (e.g. so that exceeding
+// a file-size limit fails a write instead of killing the process).
+void prepareProcess();
+
+// A monotonic clock in milliseconds and a sleep, for bounded retries.
+std::uint64_t monotonicMilliseconds();
+void sleepMilliseconds(unsigned milliseconds);
+
+// Ends the process with the given exit code (ExitProcess on Windows).
+[[noreturn]] void exitProcess(int code);
+
+}  // namespace textio::os

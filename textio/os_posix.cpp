@@ -1,0 +1,135 @@
+// POSIX backend. Sharing is modelled with advisory flock: readers take a
+// shared lock, the writer of the output list an exclusive one, neither waits.
+// Tools that take no lock (a viewer, the front end) are never blocked.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+
+#include "textio/os_file.h"
+
+namespace textio::os {
+namespace {
+
+int fd(Handle handle) {
+    return static_cast<int>(handle);
+}
+
+// Opens without blocking (a FIFO in place of a list must not hang the run),
+// accepts only regular files, then takes the lock.
+OpenResult openLocked(const char* name, int flags, int lockKind, Handle& handle) {
+    int descriptor;
+    do {
+        descriptor = ::open(name, flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) return OpenResult::failed;
+
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor);
+        return OpenResult::failed;
+    }
+    const int statusFlags = ::fcntl(descriptor, F_GETFL);
+    if (statusFlags >= 0) ::fcntl(descriptor, F_SETFL, statusFlags & ~O_NONBLOCK);
+
+    int locked;
+    do {
+        locked = ::flock(descriptor, lockKind | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const bool heldByOther = errno == EWOULDBLOCK;
+        ::close(descriptor);
+        return heldByOther ? OpenResult::busy : OpenResult::failed;
+    }
+    handle = descriptor;
+    return OpenResult::ok;
+}
+
+}  // namespace
+
+OpenResult openForReading(const char* name, Handle& handle) {
+    return openLocked(name, O_RDONLY, LOCK_SH, handle);
+}
+
+OpenResult openForUpdate(const char* name, Handle& handle) {
+    return openLocked(name, O_RDWR | O_CREAT, LOCK_EX, handle);
+}
+
+std::ptrdiff_t readSome(Handle handle, void* data, std::size_t size) {
+    ssize_t got;
+    do {
+        got = ::read(fd(handle), data, size);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+bool writeAll(Handle handle, const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(fd(handle), bytes, size);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool seekTo(Handle handle, std::uint64_t position) {
+    if (position > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    const auto offset = static_cast<off_t>(position);
+    if (static_cast<std::uint64_t>(offset) != position) return false;
+    return ::lseek(fd(handle), offset, SEEK_SET) == offset;
+}
+
+bool fileSize(Handle handle, std::uint64_t& size) {
+    struct stat info {};
+    if (::fstat(fd(handle), &info) != 0 || info.st_size < 0) return false;
+    size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+bool truncateTo(Handle handle, std::uint64_t size) {
+    const auto length = static_cast<off_t>(size);
+    if (length < 0 || static_cast<std::uint64_t>(length) != size) return false;
+    int result;
+    do {
+        result = ::ftruncate(fd(handle), length);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 && seekTo(handle, size);
+}
+
+void closeHandle(Handle handle) {
+    ::close(fd(handle));
+}
+
+void prepareProcess() {
+    // Past a file-size limit a write must fail with EFBIG, so that the block
+    // can be cut back, instead of the signal ending the process mid-block.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+std::uint64_t monotonicMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+    timespec wait{static_cast<time_t>(milliseconds / 1000u),
+                  static_cast<long>(milliseconds % 1000u) * 1000000L};
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}
+
+void exitProcess(int code) {
+    std::exit(code);
+}
+
+}  // namespace textio::os

@@ -1,0 +1,196 @@
+#include "textio/text_file.h"
+
+#include <cstring>
+
+#include "textio/line_scan.h"
+
+namespace textio {
+namespace {
+
+OpenStatus toStatus(os::OpenResult result) {
+    switch (result) {
+        case os::OpenResult::ok:
+            return OpenStatus::ok;
+        case os::OpenResult::busy:
+            return OpenStatus::busy;
+        case os::OpenResult::failed:
+            break;
+    }
+    return OpenStatus::failed;
+}
+
+void resetState(TextFile& file, os::Handle handle) {
+    file.handle = handle;
+    file.mode = BufferMode::reading;
+    file.bufferStart = 0;
+    file.next = 0;
+    file.fill = 0;
+    file.writeFailed = false;
+}
+
+// Writes the waiting bytes. After a failed write the rest of the block is
+// dropped: the caller cuts the file back anyway, and writing on after a gap
+// could only leave bytes in the wrong place.
+void writeOut(TextFile& file) {
+    if (file.mode != BufferMode::writing || file.fill == 0) return;
+    if (!file.writeFailed && !os::writeAll(file.handle, file.buffer.data(), file.fill)) {
+        file.writeFailed = true;
+    }
+    file.bufferStart += file.fill;
+    file.fill = 0;
+}
+
+// Leaves writing mode with nothing buffered; the system position then equals
+// the logical one.
+void switchToReading(TextFile& file) {
+    if (file.mode == BufferMode::reading) return;
+    writeOut(file);
+    file.mode = BufferMode::reading;
+    file.next = 0;
+    file.fill = 0;
+}
+
+// Leaves reading mode: read-ahead bytes were taken from the file but not
+// consumed, so the system position goes back to the logical one first.
+void switchToWriting(TextFile& file) {
+    if (file.mode == BufferMode::writing) return;
+    const std::uint64_t logical = file.bufferStart + file.next;
+    if (file.next != file.fill && !os::seekTo(file.handle, logical)) file.writeFailed = true;
+    file.mode = BufferMode::writing;
+    file.bufferStart = logical;
+    file.next = 0;
+    file.fill = 0;
+}
+
+// Refills an exhausted read buffer; false at the end of the file. A read
+// error counts as the end of the file.
+bool refill(TextFile& file) {
+    file.bufferStart += file.fill;
+    file.next = 0;
+    file.fill = 0;
+    const std::ptrdiff_t got = os::readSome(file.handle, file.buffer.data(), kBufferSize);
+    if (got <= 0) return false;
+    file.fill = static_cast<std::size_t>(got);
+    return true;
+}
+
+bool hasByte(TextFile& file) {
+    return file.next < file.fill || refill(file);
+}
+
+}  // namespace
+
+OpenStatus openRead(TextFile& file, const char* name) {
+    os::Handle handle = os::kNoHandle;
+    const OpenStatus status = toStatus(os::openForReading(name, handle));
+    resetState(file, status == OpenStatus::ok ? handle : os::kNoHandle);
+    return status;
+}
+
+OpenStatus openOrCreate(TextFile& file, const char* name) {
+    os::Handle handle = os::kNoHandle;
+    const OpenStatus status = toStatus(os::openForUpdate(name, handle));
+    resetState(file, status == OpenStatus::ok ? handle : os::kNoHandle);
+    return status;
+}
+
+OpenStatus openOrCreateWaiting(TextFile& file, const char* name,
+                               std::uint32_t maxWaitMilliseconds) {
+    const std::uint64_t start = os::monotonicMilliseconds();
+    std::uint32_t pause = 2;
+    for (;;) {
+        const OpenStatus status = openOrCreate(file, name);
+        if (status != OpenStatus::busy) return status;
+        const std::uint64_t waited = os::monotonicMilliseconds() - start;
+        if (waited >= maxWaitMilliseconds) return status;
+        const auto left = static_cast<std::uint32_t>(maxWaitMilliseconds - waited);
+        os::sleepMilliseconds(pause < left ? pause : left);
+        pause = pause < 50 ? pause * 2 : 100;
+    }
+}
+
+bool isOpen(const TextFile& file) {
+    return file.handle != os::kNoHandle;
+}
+
+bool atEnd(TextFile& file) {
+    if (!isOpen(file)) return true;
+    switchToReading(file);
+    return !hasByte(file);
+}
+
+void readLine(TextFile& file, std::string& line) {
+    if (!isOpen(file)) return;
+    switchToReading(file);
+    while (hasByte(file)) {
+        const unsigned char* begin = file.buffer.data() + file.next;
+        const unsigned char* end = file.buffer.data() + file.fill;
+        const unsigned char* stop = findLineEnd(begin, end);
+        line.append(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(stop - begin));
+        file.next += static_cast<std::size_t>(stop - begin);
+        if (stop == end) continue;
+        ++file.next;  // the LF, CR or NUL that ended the line
+        // A CR followed by LF is one line end, even across a refill; any
+        // other byte after the CR stays for the next read.
+        if (*stop == '\r' && hasByte(file) && file.buffer[file.next] == '\n') ++file.next;
+        return;
+    }
+}
+
+bool fileLength(TextFile& file, std::uint64_t& length) {
+    if (!isOpen(file)) return false;
+    writeOut(file);
+    return os::fileSize(file.handle, length);
+}
+
+bool seekTo(TextFile& file, std::uint64_t position) {
+    if (!isOpen(file)) return false;
+    writeOut(file);
+    file.next = 0;
+    file.fill = 0;
+    file.bufferStart = position;
+    if (os::seekTo(file.handle, position)) return true;
+    file.writeFailed = true;
+    return false;
+}
+
+std::size_t writeText(TextFile& file, std::string_view text) {
+    if (!isOpen(file) || text.empty()) return 0;
+    switchToWriting(file);
+    if (text.size() > kBufferSize - file.fill) writeOut(file);
+    if (text.size() >= kBufferSize) {
+        // Large texts go straight to the file, after the waiting bytes.
+        if (!file.writeFailed && !os::writeAll(file.handle, text.data(), text.size())) {
+            file.writeFailed = true;
+        }
+        file.bufferStart += text.size();
+        return file.writeFailed ? 0 : text.size();
+    }
+    std::memcpy(file.buffer.data() + file.fill, text.data(), text.size());
+    file.fill += text.size();
+    return text.size();
+}
+
+bool flushFile(TextFile& file) {
+    if (!isOpen(file)) return false;
+    writeOut(file);
+    return !file.writeFailed;
+}
+
+bool truncateFile(TextFile& file, std::uint64_t length) {
+    if (!isOpen(file)) return false;
+    file.fill = 0;  // waiting bytes belong to what is being cut away
+    file.next = 0;
+    file.mode = BufferMode::reading;
+    file.bufferStart = length;
+    return os::truncateTo(file.handle, length);
+}
+
+void closeFile(TextFile& file) {
+    if (!isOpen(file)) return;
+    writeOut(file);
+    os::closeHandle(file.handle);
+    resetState(file, os::kNoHandle);
+}
+
+}  // namespace textio
