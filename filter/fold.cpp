@@ -1,6 +1,8 @@
 #include "filter/fold.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "filter/lower_table.h"
 #include "filter/search_filter.h"
@@ -20,14 +22,38 @@ constexpr std::array<char, 128> makeAsciiLower() {
 
 constexpr std::array<char, 128> kAsciiLower = makeAsciiLower();
 
-void appendFoldedUnit(char32_t unit, std::string& out) {
-    if (textio::isEscapeUnit(unit)) {
-        out.push_back(static_cast<char>(0xED));
-        out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-        return;
+char* putByte(char* out, unsigned value) {
+    *out = static_cast<char>(value);
+    return out + 1;
+}
+
+// UTF-8 of the folded unit; an escape unit takes the three-byte form of its
+// surrogate code point, so it can never equal part of a real character.
+char* putFoldedUnit(char32_t unit, char* out) {
+    if (unit < 0x80) return putByte(out, unit);
+    if (unit < 0x800) {
+        out = putByte(out, 0xC0 | (unit >> 6));
+        return putByte(out, 0x80 | (unit & 0x3F));
     }
-    textio::encodeUnit(unit, out);
+    if (unit < 0x10000) {
+        out = putByte(out, 0xE0 | (unit >> 12));
+        out = putByte(out, 0x80 | ((unit >> 6) & 0x3F));
+        return putByte(out, 0x80 | (unit & 0x3F));
+    }
+    out = putByte(out, 0xF0 | (unit >> 18));
+    out = putByte(out, 0x80 | ((unit >> 12) & 0x3F));
+    out = putByte(out, 0x80 | ((unit >> 6) & 0x3F));
+    return putByte(out, 0x80 | (unit & 0x3F));
+}
+
+// Lowercases eight ASCII bytes at once: no byte has its high bit set, so the
+// per-byte additions below cannot carry into a neighbour.
+std::uint64_t lowerAsciiWord(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    const std::uint64_t atLeastA = word + kOnes * (0x80 - 'A');
+    const std::uint64_t pastZ = word + kOnes * (0x80 - 'Z' - 1);
+    return word | ((atLeastA & ~pastZ & kHighs) >> 2);
 }
 
 }  // namespace
@@ -41,20 +67,39 @@ char32_t foldUnit(char32_t unit) {
     return lower;
 }
 
-void appendFolded(std::string_view text, std::string& out) {
+char* foldInto(std::string_view text, char* out) {
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p != end) {
+        // Most text is ASCII: eight bytes at a time while it lasts.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & kHighs) != 0) break;
+            word = lowerAsciiWord(word);
+            std::memcpy(out, &word, sizeof word);
+            p += 8;
+            out += 8;
+        }
+        if (p == end) break;
         if (*p < 0x80) {
-            out.push_back(kAsciiLower[*p]);
-            ++p;
+            *out++ = kAsciiLower[*p++];
             continue;
         }
         const textio::DecodedUnit decoded =
             textio::decodeUnit(p, static_cast<std::size_t>(end - p));
-        appendFoldedUnit(foldUnit(decoded.unit), out);
+        out = putFoldedUnit(foldUnit(decoded.unit), out);
         p += decoded.length;
     }
+    return out;
+}
+
+void appendFolded(std::string_view text, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + kMaxFoldGrowth * text.size());
+    char* end = foldInto(text, out.data() + start);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 std::string foldText(std::string_view text) {

@@ -9,12 +9,21 @@
 // containment of their character sequences.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace filter {
 
 char32_t foldUnit(char32_t unit);
+
+// A folded text is at most this many times as long as the raw text (an
+// ill-formed byte becomes a three-byte escape form).
+inline constexpr std::size_t kMaxFoldGrowth = 3;
+
+// Writes the folded form of the raw text to `out`, which must have room for
+// kMaxFoldGrowth * text.size() bytes; returns the end of what was written.
+char* foldInto(std::string_view text, char* out);
 
 // Appends the folded form of the raw text bytes to `out`.
 void appendFolded(std::string_view text, std::string& out);

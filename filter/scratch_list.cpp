@@ -23,11 +23,7 @@ ScratchList loadList(const char* fileName) {
         list.text.reserve(static_cast<std::size_t>(length) + 1);
     }
     // A count stays a 32-bit signed number: lines past its range are not read.
-    while (list.count < std::numeric_limits<std::int32_t>::max() && !textio::atEnd(file)) {
-        textio::readLine(file, list.text);
-        list.text.push_back('\n');
-        ++list.count;
-    }
+    list.count = textio::appendLines(file, list.text, std::numeric_limits<std::int32_t>::max());
     textio::closeFile(file);
     return list;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "textio/line_ends.h"
 #include "textio/line_scan.h"
 
 namespace textio {
@@ -135,6 +136,41 @@ void readLine(TextFile& file, std::string& line) {
         if (*stop == '\r' && hasByte(file) && file.buffer[file.next] == '\n') ++file.next;
         return;
     }
+}
+
+std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLines) {
+    if (!isOpen(file) || maxLines <= 0) return 0;
+    switchToReading(file);
+    const std::size_t start = text.size();
+    // Bytes already read ahead come first, then the rest in large reads.
+    text.append(reinterpret_cast<const char*>(file.buffer.data() + file.next),
+                file.fill - file.next);
+    file.bufferStart += file.fill;
+    file.next = 0;
+    file.fill = 0;
+    constexpr std::size_t kMinimumRead = std::size_t{1} << 20;
+    for (;;) {
+        const std::size_t used = text.size();
+        const std::size_t room = text.capacity() - used;
+        text.resize(used + (room > 0 ? room : kMinimumRead));
+        const std::ptrdiff_t got =
+            os::readSome(file.handle, text.data() + used, text.size() - used);
+        text.resize(used + static_cast<std::size_t>(got > 0 ? got : 0));
+        if (got <= 0) break;  // the end, or a read error, which counts as the end
+        file.bufferStart += static_cast<std::uint64_t>(got);
+    }
+
+    text.resize(start + normalizeLineEnds(text.data() + start, text.size() - start));
+    if (text.size() > start && text.back() != '\n') text.push_back('\n');
+    std::size_t lines = countLineFeeds(text.data() + start, text.size() - start);
+    if (lines > static_cast<std::size_t>(maxLines)) {
+        // Keep the first maxLines lines only.
+        std::size_t cut = start;
+        for (std::int32_t kept = 0; kept < maxLines; ++kept) cut = text.find('\n', cut) + 1;
+        text.resize(cut);
+        lines = static_cast<std::size_t>(maxLines);
+    }
+    return static_cast<std::int32_t>(lines);
 }
 
 bool fileLength(TextFile& file, std::uint64_t& length) {

@@ -55,6 +55,12 @@ bool atEnd(TextFile& file);
 // At the end of the file it appends nothing.
 void readLine(TextFile& file, std::string& line);
 
+// Reads the rest of the file as lines, appending each line and one LF to
+// `text`, at most `maxLines` of them; returns how many. The result is what
+// calling readLine until atEnd would give, read in large blocks straight into
+// `text` instead of through the buffer.
+std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLines);
+
 // The size in bytes, after writing out waiting bytes; false if it cannot be
 // read (then nothing should be written, or it might land in the wrong place).
 bool fileLength(TextFile& file, std::uint64_t& length);
