@@ -1,4 +1,5 @@
-// Term matching over folded texts.
+// Term matching, one pair at a time: the plain definition of what is kept.
+// The run itself finds the same hits in bulk (hit_lines.h).
 #pragma once
 
 #include <string>
@@ -9,33 +10,19 @@
 
 namespace filter {
 
-// The search terms, folded once; empty terms are dropped since they match nothing.
-struct TermMatcher {
-    std::vector<std::string> foldedTerms;
-};
-
-TermMatcher buildMatcher(const ScratchList& terms);
+// The counted terms, folded; empty terms are dropped since they match nothing.
+std::vector<std::string> foldTerms(const ScratchList& terms);
 
 // True when the needle occurs in the haystack; never for an empty one of either.
 bool containsText(std::string_view haystack, std::string_view needle);
-
-bool containsAnyTerm(const TermMatcher& matcher, std::string_view foldedText);
 
 struct PairHits {
     bool folderHit = false;
     bool fileHit = false;
 };
 
-// Working values of the pair loop: a folding buffer, and the last folder with
-// its result, since consecutive locations often share their folder.
-struct PairMatcher {
-    const TermMatcher* terms = nullptr;
-    std::string folded;
-    std::string_view lastFolder;
-    bool lastFolderHit = false;
-    bool hasLastFolder = false;
-};
-
-PairHits pairMatches(PairMatcher& matcher, std::string_view folder, std::string_view file);
+// Folds the folder and the file name and tests each against every term.
+PairHits pairMatches(const std::vector<std::string>& foldedTerms, std::string_view folder,
+                     std::string_view file);
 
 }  // namespace filter

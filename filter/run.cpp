@@ -27,16 +27,14 @@ void keepLocation(RunState& state, std::string_view folder, std::string_view fil
 // Tests every folder/file pair in folder order. File names past the last
 // folder are never looked at; a missing file name is the empty text.
 void collectMatches(RunState& state) {
-    const TermMatcher terms = buildMatcher(state.terms);
-    if (terms.foldedTerms.empty()) return;  // no term can hit anything
-    PairMatcher pairs;
-    pairs.terms = &terms;
+    const std::vector<std::string> terms = foldTerms(state.terms);
+    if (terms.empty()) return;  // no term can hit anything
     FieldCursor folders{state.folders.text};
     FieldCursor files{state.files.text};
     for (std::int32_t left = state.folders.count; left > 0; --left) {
         const std::string_view folder = nextField(folders);
         const std::string_view file = nextField(files);
-        const PairHits hits = pairMatches(pairs, folder, file);
+        const PairHits hits = pairMatches(terms, folder, file);
         if (hits.folderHit || hits.fileHit) keepLocation(state, folder, file);
     }
 }
