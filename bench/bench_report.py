@@ -1,0 +1,274 @@
+#!/usr/bin/env python3
+"""Tables and checks for run_bench.sh.
+
+Usage:
+  bench_report.py workload --dir DIR --name NAME --title TEXT --results FILE
+      DIR holds in/ (the inputs), run/searchOutputList.txt (one filter run in a
+      fresh folder), hyperfine.json, rss-TOOL.txt (/usr/bin/time -v output)
+      and grep-folders.txt / grep-files.txt (grep -n on the two lists).
+      Prints the workload's markdown table and the check of the kept
+      locations, appends one JSON line to FILE; exit 5 when the filter kept
+      the wrong locations.
+  bench_report.py startup --json FILE --results FILE
+  bench_report.py summary --results FILE
+      Prints the targets table (the scaling series is S1, W1, S3); exit 5
+      when a check failed, else 6 when a target is not met.
+Any other non-zero exit is a fault of this script or of its inputs.
+"""
+
+import argparse
+import json
+import os
+import re
+import sys
+
+TOOLS = ["searchfilter", "cat", "grep", "rg"]
+MIB = 1024 * 1024
+INPUT_FILES = ["searchTreeName.txt", "searchTermsList.txt", "foldersScratch.txt",
+               "filesScratch.txt"]
+LIST_FILES = ["foldersScratch.txt", "filesScratch.txt"]
+STARTUP_LIMIT_S = 0.002
+EXIT_MISMATCH = 5
+EXIT_TARGET_MISSED = 6
+SCALING_SPREAD = 1.15
+
+
+def medians(path):
+    with open(path, encoding="utf-8") as f:
+        data = json.load(f)
+    return {r["command"]: r["median"] for r in data["results"]}
+
+
+def peak_rss_bytes(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        m = re.search(r"Maximum resident set size \(kbytes\): (\d+)", f.read())
+    if not m:
+        sys.exit("bench_report: no peak RSS in %s" % path)
+    return int(m.group(1)) * 1024
+
+
+def split_lines(data):
+    """Lines of an LF-terminated file (our inputs and the output list)."""
+    if not data:
+        return []
+    lines = data.split(b"\n")
+    if lines[-1] == b"":
+        lines.pop()
+    return lines
+
+
+def grep_line_numbers(path):
+    found = set()
+    with open(path, "rb") as f:
+        for line in f:
+            head = line.split(b":", 1)[0]
+            if head.isdigit():
+                found.add(int(head))
+    return found
+
+
+def check_kept(d):
+    """Compare the filter's block with what grep finds; returns (ok, expected,
+    got, message)."""
+    read = lambda *p: open(os.path.join(d, *p), "rb").read()
+    folders = split_lines(read("in", "foldersScratch.txt"))
+    files = split_lines(read("in", "filesScratch.txt"))
+    tree = split_lines(read("in", "searchTreeName.txt"))
+    terms = split_lines(read("in", "searchTermsList.txt"))
+    if any(t == b"" for t in terms):
+        # grep -F matches every line with an empty pattern; the filter none.
+        sys.exit("bench_report: empty term in %s; grep cannot check it" % d)
+    if any(b"\r" in x for x in folders + files):
+        sys.exit("bench_report: CR in the generated lists of %s" % d)
+    count = len(folders)
+    hit = (grep_line_numbers(os.path.join(d, "grep-folders.txt"))
+           | grep_line_numbers(os.path.join(d, "grep-files.txt")))
+    want = sorted(i for i in hit if 1 <= i <= count)
+    out_path = os.path.join(d, "run", "searchOutputList.txt")
+    if not os.path.exists(out_path):
+        return False, len(want), 0, "MISMATCH: the filter wrote no searchOutputList.txt"
+    out = read("run", "searchOutputList.txt")
+    block = split_lines(out)
+    got = len(block) - 1
+    if not out.endswith(b"\n") or not block:
+        return False, len(want), got, "MISMATCH: output block missing or without final LF"
+    if got != len(want):
+        return False, len(want), got, "MISMATCH: grep finds %d locations, the filter kept %d" % (
+            len(want), got)
+    header = tree[0] if tree else b""
+    if block[0] != header:
+        return False, len(want), got, "MISMATCH: header line %r, expected %r" % (block[0], header)
+    for n, (i, line) in enumerate(zip(want, block[1:]), start=1):
+        expected = folders[i - 1] + b"\\" + (files[i - 1] if i <= len(files) else b"")
+        if line != expected:
+            return False, len(want), got, "MISMATCH: output line %d is %s, expected %s" % (
+                n + 1, line.decode("utf-8", "replace"), expected.decode("utf-8", "replace"))
+    return True, len(want), got, "OK: %s locations kept, same lines as grep" % format(got, ",")
+
+
+def fmt_time(s):
+    if s <= 0:
+        return "~0 (below resolution)"
+    if s >= 1:
+        return "%.3f s" % s
+    if s >= 1e-3:
+        return "%.1f ms" % (s * 1e3)
+    return "%.0f µs" % (s * 1e6)
+
+
+def fmt_rate(list_bytes, seconds):
+    if seconds <= 0:
+        return "n/a"
+    rate = list_bytes / 1e6 / seconds
+    return "%.0f" % rate if rate >= 10 else "%.2f" % rate
+
+
+def fmt_ratio(a, b):
+    return "%.2f" % (a / b) if a > 0 and b > 0 else "n/a"
+
+
+def fmt_mib(b):
+    return "%.1f MiB" % (b / MIB)
+
+
+def cmd_workload(args):
+    d = args.dir
+    size = lambda name: os.path.getsize(os.path.join(d, "in", name))
+    list_bytes = sum(size(n) for n in LIST_FILES)
+    input_bytes = sum(size(n) for n in INPUT_FILES)
+    with open(os.path.join(d, "in", "foldersScratch.txt"), "rb") as f:
+        locations = sum(1 for _ in f)
+    med = medians(os.path.join(d, "hyperfine.json"))
+    rss = {t: peak_rss_bytes(os.path.join(d, "rss-%s.txt" % t)) for t in TOOLS}
+    ok, want, got, message = check_kept(d)
+    limit = 1.25 * input_bytes + 16 * MIB
+    f = med["searchfilter"]
+
+    print("### %s: %s" % (args.name, args.title))
+    print()
+    print("Lists %.1f MB, all four input files %.1f MB; %s locations, %s kept (%.2f%%)."
+          % (list_bytes / 1e6, input_bytes / 1e6, format(locations, ","), format(want, ","),
+             100.0 * want / max(locations, 1)))
+    print()
+    print("| tool | median | MB/s | searchfilter / tool | peak RSS |")
+    print("|---|---:|---:|---:|---:|")
+    for t in TOOLS:
+        print("| %s | %s | %s | %s | %s |" % (t, fmt_time(med[t]), fmt_rate(list_bytes, med[t]),
+                                             fmt_ratio(f, med[t]), fmt_mib(rss[t])))
+    print()
+    print("RSS limit of searchfilter: 1.25 x %.1f MB + 16 MiB = %s; peak %s: %s."
+          % (input_bytes / 1e6, fmt_mib(limit), fmt_mib(rss["searchfilter"]),
+             "met" if rss["searchfilter"] <= limit else "NOT met"))
+    print()
+    print("Kept locations: %s" % message)
+    print()
+    record = {"name": args.name, "title": args.title, "locations": locations,
+              "list_bytes": list_bytes, "input_bytes": input_bytes, "median": med,
+              "rss": rss, "rss_limit": limit, "ok": ok, "expected": want, "got": got}
+    with open(args.results, "a", encoding="utf-8") as out:
+        out.write(json.dumps(record) + "\n")
+    return 0 if ok else EXIT_MISMATCH
+
+
+def cmd_startup(args):
+    with open(args.json, encoding="utf-8") as f:
+        data = json.load(f)
+    rows = [(r["command"], r["median"], r["min"], len(r["times"])) for r in data["results"]]
+    print("### Start-up: searchfilter in an empty folder")
+    print()
+    print("| command | median | min | runs |")
+    print("|---|---:|---:|---:|")
+    for name, median, low, runs in rows:
+        print("| %s | %s | %s | %d |" % (name, fmt_time(median), fmt_time(low), runs))
+    print()
+    with open(args.results, "a", encoding="utf-8") as out:
+        out.write(json.dumps({"name": "startup", "median": {r[0]: r[1] for r in rows}}) + "\n")
+    return 0
+
+
+def cmd_summary(args):
+    recs = {}
+    with open(args.results, encoding="utf-8") as f:
+        for line in f:
+            r = json.loads(line)
+            recs[r["name"]] = r
+    rows = []
+
+    def target(label, value, limit, detail):
+        # A time of 0 or less (below hyperfine's resolution) proves nothing.
+        rows.append((label, detail, value is not None and value <= limit))
+
+    def ratio(name, peer_names, factor):
+        r = recs.get(name)
+        if not r:
+            return
+        m = r["median"]
+        peer = min(m[p] for p in peer_names)
+        peer_label = peer_names[0] if len(peer_names) == 1 else "min(%s)" % ", ".join(peer_names)
+        f = m["searchfilter"]
+        value = f / peer if f > 0 and peer > 0 else None
+        target("%s: searchfilter <= %s x %s" % (name, factor, peer_label), value, factor,
+               "%s x (%s vs %s)" % ("n/a" if value is None else "%.3f" % value, fmt_time(f),
+                                    fmt_time(peer)))
+
+    ratio("W1", ["rg"], 0.5)
+    ratio("W1", ["cat"], 5)
+    ratio("W2", ["rg"], 0.1)
+    ratio("W3", ["grep", "rg"], 0.5)
+    ratio("W4", ["grep"], 1)
+    series = [recs[n] for n in ("S1", "W1", "S3") if n in recs]
+    if len(series) >= 2:
+        per = [r["median"]["searchfilter"] / r["locations"] for r in series]
+        spread = max(per) / min(per) if min(per) > 0 else None
+        detail = "max/min %s; %s" % ("n/a" if spread is None else "%.3f" % spread, ", ".join(
+            "%s: %.1f ns" % (format(r["locations"], ","), p * 1e9) for r, p in zip(series, per)))
+        target("Scaling: time per location within 15%% (%s to %s locations)"
+               % (format(series[0]["locations"], ","), format(series[-1]["locations"], ",")),
+               spread, SCALING_SPREAD, detail)
+    for name in ("W1", "S3"):
+        r = recs.get(name)
+        if r:
+            target("Memory %s (%s locations): RSS <= 1.25 x input + 16 MiB"
+                   % (name, format(r["locations"], ",")), r["rss"]["searchfilter"], r["rss_limit"],
+                   "%s of %s" % (fmt_mib(r["rss"]["searchfilter"]), fmt_mib(r["rss_limit"])))
+    s = recs.get("startup")
+    if s:
+        t = s["median"]["searchfilter"]
+        target("Start-up <= 2 ms", t, STARTUP_LIMIT_S, "median %s" % fmt_time(t))
+    checks = [r for r in recs.values() if "ok" in r]
+
+    print("### Targets")
+    print()
+    print("| target | measured | result |")
+    print("|---|---|---|")
+    for label, detail, met in rows:
+        print("| %s | %s | %s |" % (label, detail, "MET" if met else "NOT MET"))
+    print()
+    bad = [r["name"] for r in checks if not r["ok"]]
+    print("Kept-location checks: %s" % ("all %d OK" % len(checks) if not bad else
+                                        "MISMATCH in " + ", ".join(bad)))
+    if bad:
+        return EXIT_MISMATCH
+    return 0 if all(met for _, _, met in rows) else EXIT_TARGET_MISSED
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    sub = ap.add_subparsers(dest="cmd", required=True)
+    w = sub.add_parser("workload")
+    w.add_argument("--dir", required=True)
+    w.add_argument("--name", required=True)
+    w.add_argument("--title", required=True)
+    w.add_argument("--results", required=True)
+    s = sub.add_parser("startup")
+    s.add_argument("--json", required=True)
+    s.add_argument("--results", required=True)
+    m = sub.add_parser("summary")
+    m.add_argument("--results", required=True)
+    args = ap.parse_args()
+    handler = {"workload": cmd_workload, "startup": cmd_startup, "summary": cmd_summary}
+    sys.exit(handler[args.cmd](args))
+
+
+if __name__ == "__main__":
+    main()

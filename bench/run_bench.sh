@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# Times searchfilter against cat, grep and rg on generated workloads, checks the
+# locations it keeps against grep, and reports the speed and memory targets.
+#
+# Usage: bench/run_bench.sh BINARY [--quick]
+#   --quick  tiny workloads and two runs each: a smoke test of the whole bench
+#            that fails only when the filter kept the wrong locations.
+# Environment: BENCH_RUNS=N fixes the number of timed runs per command
+# (default: hyperfine's own choice, at least 5 runs, after one warm-up run).
+#
+# Exit: 0 when every check passed (and, without --quick, every target was met),
+# 1 when the filter kept the wrong locations, 2 on a usage or setup error,
+# 3 when only targets were missed (never with --quick).
+set -euo pipefail
+
+die() {
+    echo "run_bench: $*" >&2
+    exit 2
+}
+
+note() {
+    echo "run_bench: $*" >&2
+}
+
+usage() {
+    echo "usage: $0 BINARY [--quick]" >&2
+    exit 2
+}
+
+binary=""
+quick=0
+for arg in "$@"; do
+    case "$arg" in
+        --quick) quick=1 ;;
+        -h | --help) usage ;;
+        -*) usage ;;
+        *)
+            [ -z "$binary" ] || usage
+            binary="$arg"
+            ;;
+    esac
+done
+[ -n "$binary" ] || usage
+if [ ! -f "$binary" ] || [ ! -x "$binary" ]; then
+    die "not an executable file: $binary"
+fi
+binary="$(realpath -- "$binary")"
+
+for tool in hyperfine rg grep python3 cat cp realpath; do
+    command -v "$tool" > /dev/null 2>&1 ||
+        die "$tool is missing (on Debian: apt-get install hyperfine ripgrep python3)"
+done
+[ -x /usr/bin/time ] || die "/usr/bin/time is missing (on Debian: apt-get install time)"
+
+here="$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")" && pwd)"
+gen="$here/gen_workload.py"
+report="$here/bench_report.py"
+if [ ! -f "$gen" ] || [ ! -f "$report" ]; then
+    die "gen_workload.py or bench_report.py missing next to $0"
+fi
+
+work="$(mktemp -d)"
+trap 'rm -rf -- "$work"' EXIT
+results="$work/results.jsonl"
+: > "$results"
+
+if [ "$quick" = 1 ]; then
+    hf_runs=(--runs 2 --warmup 0)
+    startup_runs=(--runs 5 --warmup 0)
+elif [ -n "${BENCH_RUNS:-}" ]; then
+    hf_runs=(--runs "$BENCH_RUNS" --warmup 1)
+    startup_runs=(--runs "$BENCH_RUNS" --warmup 1)
+else
+    hf_runs=(--min-runs 5 --warmup 1)
+    startup_runs=(--runs 300 --warmup 30)
+fi
+
+q() {
+    printf '%q' "$1"
+}
+
+# grep, line numbers only; exit status 1 (nothing found) is fine.
+grep_numbered() {
+    local terms="$1" list="$2" out="$3" rc=0
+    LC_ALL=C.UTF-8 grep -n -F -i -f "$terms" "$list" > "$out" || rc=$?
+    [ "$rc" -le 1 ] || die "grep failed on $list"
+}
+
+# Peak RSS of one run of a command, from /usr/bin/time -v; the command may
+# exit with 1 (grep and rg when nothing matches).
+measure_rss() {
+    local out="$1" rc=0
+    shift
+    /usr/bin/time -v -o "$out" "$@" || rc=$?
+    [ "$rc" -le 1 ] || die "$1 failed while measuring its memory (exit $rc)"
+}
+
+failed=0
+
+# run_workload NAME KIND LOCATIONS TERMS TITLE
+run_workload() {
+    local name="$1" kind="$2" n="$3" k="$4" title="$5"
+    local dir="$work/$name"
+    local in="$dir/in" run="$dir/run"
+    mkdir -p "$dir"
+    note "$name: generating $n $kind locations, $k terms"
+    python3 "$gen" --out "$in" --locations "$n" --terms "$k" --kind "$kind" --seed 1 \
+        --name "Benchmark $name"
+
+    # The filter appends to searchOutputList.txt, so every run gets a fresh
+    # folder. Its input files are hard links to the generated ones: the folder
+    # is new, the filter only reads them, and no copying or dirty-page
+    # write-back disturbs the timing.
+    local prep_filter cmd_filter cmd_cat cmd_grep cmd_rg
+    prep_filter="rm -rf $(q "$run") && cp -al $(q "$in") $(q "$run")"
+    cmd_filter="cd $(q "$run") && $(q "$binary")"
+    cmd_cat="cat $(q "$in/foldersScratch.txt") $(q "$in/filesScratch.txt") > /dev/null"
+    local lists="-f searchTermsList.txt foldersScratch.txt filesScratch.txt"
+    cmd_grep="cd $(q "$in") || exit 2; LC_ALL=C.UTF-8 grep -F -i $lists > $(q "$dir/grep.out")"
+    cmd_grep="$cmd_grep; [ \$? -le 1 ]"
+    cmd_rg="cd $(q "$in") || exit 2; rg -F -i $lists > $(q "$dir/rg.out"); [ \$? -le 1 ]"
+
+    note "$name: timing"
+    hyperfine --style basic "${hf_runs[@]}" --export-json "$dir/hyperfine.json" \
+        --prepare "$prep_filter" --prepare true --prepare true --prepare true \
+        -n searchfilter "$cmd_filter" -n cat "$cmd_cat" -n grep "$cmd_grep" -n rg "$cmd_rg" \
+        > "$dir/hyperfine.log" 2>&1 ||
+        { cat "$dir/hyperfine.log" >&2; die "$name: hyperfine failed"; }
+
+    note "$name: peak memory and kept locations"
+    rm -rf "$run"
+    cp -al "$in" "$run"
+    (cd "$run" && measure_rss "$dir/rss-searchfilter.txt" "$binary")
+    measure_rss "$dir/rss-cat.txt" cat "$in/foldersScratch.txt" "$in/filesScratch.txt" > /dev/null
+    (cd "$in" && measure_rss "$dir/rss-grep.txt" env LC_ALL=C.UTF-8 grep -F -i -f searchTermsList.txt \
+        foldersScratch.txt filesScratch.txt > "$dir/grep.out")
+    (cd "$in" && measure_rss "$dir/rss-rg.txt" rg -F -i -f searchTermsList.txt \
+        foldersScratch.txt filesScratch.txt > "$dir/rg.out")
+    grep_numbered "$in/searchTermsList.txt" "$in/foldersScratch.txt" "$dir/grep-folders.txt"
+    grep_numbered "$in/searchTermsList.txt" "$in/filesScratch.txt" "$dir/grep-files.txt"
+
+    local rc=0
+    python3 "$report" workload --dir "$dir" --name "$name" --title "$title" \
+        --results "$results" || rc=$?
+    case "$rc" in
+        0) ;;
+        5) failed=1 ;;
+        *) die "$name: report failed (exit $rc)" ;;
+    esac
+    rm -rf "$dir"
+}
+
+if [ "$quick" = 1 ]; then
+    small=500 mid=2000 large=8000 w2=2000
+else
+    small=100000 mid=1000000 large=4000000 w2=200000
+fi
+
+echo "# searchfilter benchmark"
+echo
+echo "Binary: \`$binary\`$([ "$quick" = 1 ] && echo " (quick mode: tiny inputs, 2 runs)")"
+echo
+run_workload W1 synthetic "$mid" 20 "synthetic, $mid locations x 20 terms (also the middle of the scaling series)"
+run_workload W2 synthetic "$w2" 2000 "synthetic, $w2 locations x 2000 terms"
+run_workload W3 real "$mid" 20 "names of the files under /usr and /etc, $mid locations x 20 terms"
+run_workload W4 rare-ext "$mid" 1 "synthetic, $mid locations, the single term .SVG"
+run_workload S1 synthetic "$small" 20 "scaling series: synthetic, $small locations x 20 terms"
+run_workload S3 synthetic "$large" 20 "scaling series: synthetic, $large locations x 20 terms"
+
+note "start-up: timing in an empty folder"
+empty="$work/empty"
+mkdir "$empty"
+(cd "$empty" && hyperfine --style basic -N "${startup_runs[@]}" \
+    --export-json "$work/startup.json" --prepare "rm -f searchOutputList.txt" \
+    -n searchfilter "$binary" -n "true (process start alone)" true) \
+    > "$work/startup.log" 2>&1 ||
+    { cat "$work/startup.log" >&2; die "start-up: hyperfine failed"; }
+python3 "$report" startup --json "$work/startup.json" --results "$results"
+
+rc=0
+python3 "$report" summary --results "$results" || rc=$?
+case "$rc" in
+    0 | 5 | 6) ;;
+    *) die "summary failed (exit $rc)" ;;
+esac
+if [ "$failed" = 1 ] || [ "$rc" = 5 ]; then
+    exit 1
+fi
+if [ "$rc" = 6 ] && [ "$quick" = 0 ]; then
+    exit 3
+fi
+exit 0
