@@ -1,0 +1,132 @@
+// Win32 backend. Both opens share the file for reading only, so while the
+// filter holds a file others may read it but not write it; a file that another
+// process holds in a conflicting way reports a sharing or lock violation,
+// which is the only failure worth waiting for.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "textio/os_file.h"
+
+namespace textio::os {
+namespace {
+
+// kNoHandle (-1) is INVALID_HANDLE_VALUE, so a failed open maps onto it.
+HANDLE toWin(Handle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// The names are UTF-8, like every text of the program.
+bool widen(const char* name, std::wstring& wide) {
+    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, nullptr, 0);
+    if (length <= 0) return false;
+    wide.resize(static_cast<std::size_t>(length));
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide.data(), length) ==
+           length;
+}
+
+OpenResult openShared(const char* name, DWORD access, DWORD disposition, Handle& handle) {
+    std::wstring wide;
+    if (!widen(name, wide)) return OpenResult::failed;
+    // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open at all.
+    const HANDLE file = ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        const bool heldByOther = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        return heldByOther ? OpenResult::busy : OpenResult::failed;
+    }
+    // Only plain files: a device or pipe behind the name could block a read.
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
+        ::CloseHandle(file);
+        return OpenResult::failed;
+    }
+    handle = reinterpret_cast<Handle>(file);
+    return OpenResult::ok;
+}
+
+// ReadFile and WriteFile take 32-bit counts.
+DWORD chunkOf(std::size_t size) {
+    constexpr std::size_t kMaxChunk = 1u << 30;
+    return static_cast<DWORD>(size < kMaxChunk ? size : kMaxChunk);
+}
+
+}  // namespace
+
+OpenResult openForReading(const char* name, Handle& handle) {
+    return openShared(name, GENERIC_READ, OPEN_EXISTING, handle);
+}
+
+OpenResult openForUpdate(const char* name, Handle& handle) {
+    return openShared(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, handle);
+}
+
+std::ptrdiff_t readSome(Handle handle, void* data, std::size_t size) {
+    DWORD got = 0;
+    if (!::ReadFile(toWin(handle), data, chunkOf(size), &got, nullptr)) return -1;
+    return static_cast<std::ptrdiff_t>(got);
+}
+
+bool writeAll(Handle handle, const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD put = 0;
+        if (!::WriteFile(toWin(handle), bytes, chunkOf(size), &put, nullptr) || put == 0) {
+            return false;
+        }
+        bytes += put;
+        size -= put;
+    }
+    return true;
+}
+
+bool seekTo(Handle handle, std::uint64_t position) {
+    if (position > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) return false;
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(position);
+    return ::SetFilePointerEx(toWin(handle), distance, nullptr, FILE_BEGIN) != 0;
+}
+
+bool fileSize(Handle handle, std::uint64_t& size) {
+    LARGE_INTEGER length;
+    if (!::GetFileSizeEx(toWin(handle), &length) || length.QuadPart < 0) return false;
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return true;
+}
+
+bool truncateTo(Handle handle, std::uint64_t size) {
+    return seekTo(handle, size) && ::SetEndOfFile(toWin(handle)) != 0;
+}
+
+void closeHandle(Handle handle) {
+    ::CloseHandle(toWin(handle));
+}
+
+void prepareProcess() {
+    // The program never shows a window: no "insert a disk" or drive-error box
+    // when the working folder sits on a removed drive (the open just fails),
+    // and no crash dialog that would leave the caller waiting for a click.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+}
+
+std::uint64_t monotonicMilliseconds() {
+    return ::GetTickCount64();
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+void exitProcess(int code) {
+    ::ExitProcess(static_cast<UINT>(code));
+}
+
+}  // namespace textio::os
