@@ -4,12 +4,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev python3 unicode-data util-linux \
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64
+    clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64
 
 echo "== Linux build and tests (debug) =="
 cmake --preset debug >/dev/null
 cmake --build --preset debug
 ctest --preset debug
+
+echo "== Linux build and tests under AddressSanitizer and UndefinedBehaviorSanitizer (clang) =="
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize
 
 echo "== Windows build and tests (32-bit .exe inspected, 64-bit .exe under Wine) =="
 SEARCHFILTER_REQUIRE_WINDOWS=1 bash tests/win/run_windows_tests.sh
