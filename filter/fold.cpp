@@ -1,8 +1,13 @@
 #include "filter/fold.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "filter/lower_table.h"
 #include "filter/search_filter.h"
@@ -46,6 +51,7 @@ char* putFoldedUnit(char32_t unit, char* out) {
     return putByte(out, 0x80 | (unit & 0x3F));
 }
 
+#if !defined(__SSE2__)
 // Lowercases eight ASCII bytes at once: no byte has its high bit set, so the
 // per-byte additions below cannot carry into a neighbour.
 std::uint64_t lowerAsciiWord(std::uint64_t word) {
@@ -55,6 +61,7 @@ std::uint64_t lowerAsciiWord(std::uint64_t word) {
     const std::uint64_t pastZ = word + kOnes * (0x80 - 'Z' - 1);
     return word | ((atLeastA & ~pastZ & kHighs) >> 2);
 }
+#endif
 
 }  // namespace
 
@@ -68,23 +75,51 @@ char32_t foldUnit(char32_t unit) {
 }
 
 char* foldInto(std::string_view text, char* out) {
-    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p != end) {
-        // Most text is ASCII: eight bytes at a time while it lasts.
-        while (end - p >= 8) {
+        // Most text is ASCII: lowercase sixteen (or eight) bytes at once and
+        // keep the ASCII ones. `out` has room for three bytes per byte left,
+        // so storing a whole step is safe even when only part of it counts.
+#if defined(__SSE2__)
+        if (end - p >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                                _mm_cmpgt_epi8(_mm_set1_epi8('Z' + 1), bytes));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             _mm_or_si128(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20))));
+            const auto nonAscii = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            const int ascii = nonAscii == 0 ? 16 : std::countr_zero(nonAscii);
+            p += ascii;
+            out += ascii;
+            if (ascii == 16) continue;
+        }
+#else
+        if (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, sizeof word);
-            if ((word & kHighs) != 0) break;
-            word = lowerAsciiWord(word);
-            std::memcpy(out, &word, sizeof word);
-            p += 8;
-            out += 8;
+            if ((word & 0x8080808080808080ULL) == 0) {
+                word = lowerAsciiWord(word);
+                std::memcpy(out, &word, sizeof word);
+                p += 8;
+                out += 8;
+                continue;
+            }
         }
+#endif
         if (p == end) break;
         if (*p < 0x80) {
             *out++ = kAsciiLower[*p++];
+            continue;
+        }
+        // Latin-1 letters, the usual accented ones: capitals U+00C0..U+00DE
+        // (but U+00D7, the multiplication sign) lowercase 0x20 higher.
+        if (*p == 0xC3 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            const unsigned second = p[1];
+            const bool capital = second <= 0x9E && second != 0x97;
+            out = putByte(out, 0xC3);
+            out = putByte(out, capital ? second + 0x20 : second);
+            p += 2;
             continue;
         }
         const textio::DecodedUnit decoded =

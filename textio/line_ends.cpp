@@ -2,31 +2,104 @@
 
 #include <cstring>
 
-#include "textio/line_scan.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace textio {
 namespace {
 
-// The first CR or NUL in [p, end), or end: in most files there is none, and
-// then the block stays as it is.
-const char* findCarriageReturnOrNul(const char* p, const char* end) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        if (zeroByteMask(word) | zeroByteMask(word ^ (kOnes * '\r'))) break;
-        p += 8;
+constexpr std::size_t kStep = 16;
+
+#if !defined(__SSE2__)
+// Bit i is set when p[i] == byte, for the sixteen bytes at p.
+std::uint32_t matchMask(const char* p, char byte) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte))));
+#else
+    std::uint32_t mask = 0;
+    for (std::size_t i = 0; i < kStep; ++i) mask |= static_cast<std::uint32_t>(p[i] == byte) << i;
+    return mask;
+#endif
+}
+
+std::uint32_t bitCount(std::uint32_t mask) {
+    mask = mask - ((mask >> 1) & 0x55555555u);
+    mask = (mask & 0x33333333u) + ((mask >> 2) & 0x33333333u);
+    return (((mask + (mask >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
+}
+#endif
+
+// Counts LF bytes in whole steps and returns where the steps stopped: at the
+// last whole step, or with kStopAtLineEndBytes before the first step that
+// holds a CR or NUL.
+template <bool kStopAtLineEndBytes>
+const char* countLineFeedSteps(const char* p, const char* end, std::size_t& count) {
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    const __m128i zero = _mm_setzero_si128();
+    bool stopped = false;
+    while (!stopped && static_cast<std::size_t>(end - p) >= kStep) {
+        // Per-byte counters, summed before any of them can reach 256.
+        __m128i counters = _mm_setzero_si128();
+        for (int round = 0; round < 255 && static_cast<std::size_t>(end - p) >= kStep; ++round) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (kStopAtLineEndBytes) {
+                const __m128i other = _mm_or_si128(_mm_cmpeq_epi8(bytes, carriageReturn),
+                                                   _mm_cmpeq_epi8(bytes, zero));
+                if (_mm_movemask_epi8(other) != 0) {
+                    stopped = true;
+                    break;
+                }
+            }
+            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(bytes, lineFeed));
+            p += kStep;
+        }
+        const __m128i sums = _mm_sad_epu8(counters, zero);
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
     }
-    while (p != end && *p != '\r' && *p != '\0') ++p;
+#else
+    for (; static_cast<std::size_t>(end - p) >= kStep; p += kStep) {
+        if (kStopAtLineEndBytes && (matchMask(p, '\r') | matchMask(p, '\0')) != 0) break;
+        count += bitCount(matchMask(p, '\n'));
+    }
+#endif
     return p;
+}
+
+// The number of LF bytes among the 4 * kStep bytes at p.
+std::size_t countLineFeedsInGroup(const char* p) {
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const auto* steps = reinterpret_cast<const __m128i*>(p);
+    // Each compare gives -1 per LF, so the sum of four stays within a byte.
+    const __m128i sum =
+        _mm_add_epi8(_mm_add_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(steps), lineFeed),
+                                  _mm_cmpeq_epi8(_mm_loadu_si128(steps + 1), lineFeed)),
+                     _mm_add_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(steps + 2), lineFeed),
+                                  _mm_cmpeq_epi8(_mm_loadu_si128(steps + 3), lineFeed)));
+    const __m128i sums = _mm_sad_epu8(_mm_sub_epi8(_mm_setzero_si128(), sum), _mm_setzero_si128());
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+           static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+#else
+    return bitCount(matchMask(p, '\n')) + bitCount(matchMask(p + kStep, '\n')) +
+           bitCount(matchMask(p + 2 * kStep, '\n')) + bitCount(matchMask(p + 3 * kStep, '\n'));
+#endif
 }
 
 }  // namespace
 
-std::size_t normalizeLineEnds(char* begin, std::size_t size) {
-    const char* end = begin + size;
-    const char* read = findCarriageReturnOrNul(begin, end);
-    char* write = begin + (read - begin);
+NormalizedLines normalizeLineEnds(char* begin, std::size_t size) {
+    char* end = begin + size;
+    std::size_t lineFeeds = 0;
+    // Most files have no CR and no NUL: then the block stays as it is and
+    // only its LFs are counted.
+    char* read = begin + (countLineFeedSteps<true>(begin, end, lineFeeds) - begin);
+    char* write = read;
     while (read != end) {
         const char byte = *read++;
         if (byte == '\r') {
@@ -37,44 +110,28 @@ std::size_t normalizeLineEnds(char* begin, std::size_t size) {
         } else {
             *write++ = byte;
         }
+        lineFeeds += write[-1] == '\n' ? 1u : 0u;
     }
-    return static_cast<std::size_t>(write - begin);
+    return {static_cast<std::size_t>(write - begin), lineFeeds};
 }
-
-namespace {
-
-// The number of LF bytes among eight.
-std::size_t lineFeedsInWord(const char* p) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kLows = 0x7F7F7F7F7F7F7F7FULL;
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    // Exact per-byte test: a byte is LF when (byte ^ LF) is zero.
-    const std::uint64_t x = word ^ (kOnes * '\n');
-    const std::uint64_t nonZero = (((x & kLows) + kLows) | x) & ~kLows;
-    // One 0x01 per LF byte; the multiplication sums them into the top byte.
-    const std::uint64_t lineFeeds = (~nonZero & ~kLows) >> 7;
-    return static_cast<std::size_t>((lineFeeds * kOnes) >> 56);
-}
-
-}  // namespace
 
 std::size_t countLineFeeds(const char* begin, std::size_t size) {
     std::size_t count = 0;
-    const char* p = begin;
     const char* end = begin + size;
-    for (; end - p >= 8; p += 8) count += lineFeedsInWord(p);
+    const char* p = countLineFeedSteps<false>(begin, end, count);
     while (p != end) count += *p++ == '\n' ? 1u : 0u;
     return count;
 }
 
 const char* skipLines(const char* begin, const char* end, std::size_t n) {
     const char* p = begin;
-    while (n > 0 && end - p >= 8) {
-        const std::size_t here = lineFeedsInWord(p);
-        if (here >= n) break;  // the n-th LF is within these eight bytes
+    // Whole groups of steps are skipped on their LF count alone.
+    constexpr std::size_t kGroup = 4 * kStep;
+    while (n > 0 && static_cast<std::size_t>(end - p) >= kGroup) {
+        const std::size_t here = countLineFeedsInGroup(p);
+        if (here >= n) break;
         n -= here;
-        p += 8;
+        p += kGroup;
     }
     for (; n > 0 && p != end; ++p) {
         if (*p == '\n') --n;

@@ -47,6 +47,11 @@ bool truncateTo(Handle handle, std::uint64_t size);
 
 void closeHandle(Handle handle);
 
+// A hint that [data, data + size) is a large buffer about to be filled
+// sequentially: where the OS supports it, back it with large pages so that
+// filling it takes a few hundred page faults instead of tens of thousands.
+void preferLargePages(void* data, std::size_t size);
+
 // Process-wide preparation before any file is touched (e.g. so that exceeding
 // a file-size limit fails a write instead of killing the process).
 void prepareProcess();

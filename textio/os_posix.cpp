@@ -3,6 +3,7 @@
 // Tools that take no lock (a viewer, the front end) are never blocked.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,6 +107,20 @@ bool truncateTo(Handle handle, std::uint64_t size) {
 
 void closeHandle(Handle handle) {
     ::close(fd(handle));
+}
+
+void preferLargePages(void* data, std::size_t size) {
+#if defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kPage = 4096;
+    constexpr std::size_t kLargePage = std::size_t{2} << 20;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kPage - 1);
+    if (end <= begin || end - begin < kLargePage) return;
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only a hint
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 void prepareProcess() {

@@ -110,6 +110,10 @@ void closeHandle(Handle handle) {
     ::CloseHandle(toWin(handle));
 }
 
+void preferLargePages(void* /*data*/, std::size_t /*size*/) {
+    // Large pages need a privilege an ordinary program does not hold.
+}
+
 void prepareProcess() {
     // The program never shows a window: no "insert a disk" or drive-error box
     // when the working folder sits on a removed drive (the open just fails),

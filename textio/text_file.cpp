@@ -152,6 +152,7 @@ std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLine
     for (;;) {
         const std::size_t used = text.size();
         const std::size_t room = text.capacity() - used;
+        os::preferLargePages(text.data() + used, room);  // before anything touches it
         text.resize(used + (room > 0 ? room : kMinimumRead));
         const std::ptrdiff_t got =
             os::readSome(file.handle, text.data() + used, text.size() - used);
@@ -160,9 +161,13 @@ std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLine
         file.bufferStart += static_cast<std::uint64_t>(got);
     }
 
-    text.resize(start + normalizeLineEnds(text.data() + start, text.size() - start));
-    if (text.size() > start && text.back() != '\n') text.push_back('\n');
-    std::size_t lines = countLineFeeds(text.data() + start, text.size() - start);
+    const NormalizedLines normalized = normalizeLineEnds(text.data() + start, text.size() - start);
+    text.resize(start + normalized.size);
+    std::size_t lines = normalized.lineFeeds;
+    if (text.size() > start && text.back() != '\n') {
+        text.push_back('\n');  // a last line without a line end is still a line
+        ++lines;
+    }
     if (lines > static_cast<std::size_t>(maxLines)) {
         // Keep the first maxLines lines only.
         std::size_t cut = start;

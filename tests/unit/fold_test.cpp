@@ -136,6 +136,19 @@ TEST(FoldText, EscapesStayDistinctFromEveryCharacter) {
     }
 }
 
+TEST(FoldText, FastPathsAgreeWithFoldingEachCharacter) {
+    // Every character after a run of ASCII long enough for the wide steps, so
+    // that the ASCII, Latin-1 and general paths all meet it.
+    const std::string before = "ABCDEFGHIJKLMNOPQRs";
+    const std::string foldedBefore = "abcdefghijklmnopqrs";
+    for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        const std::string expected = foldedBefore + utf8(foldUnit(cp)) + "z";
+        ASSERT_EQ(foldText(before + utf8(cp) + "Z"), expected)
+            << "U+" << std::hex << static_cast<unsigned>(cp);
+    }
+}
+
 TEST(FoldText, IllFormedBytesFoldAroundTheirNeighbours) {
     // The letters next to a lone byte still fold; the byte itself survives.
     EXPECT_EQ(foldText("A\xC3Z"), "a" + foldText("\xC3") + "z");

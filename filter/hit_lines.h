@@ -1,0 +1,30 @@
+// Finding the lines of a list that contain a search term, in bulk: the text is
+// folded a block of whole lines at a time and each folded block is searched
+// for the next occurrence, skipping to the following line after each hit, so
+// the cost per line is small when, as usual, few lines contain a term.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filter/term_search.h"
+
+namespace filter {
+
+// Room for one folded block; grown only for a line longer than a block. Left
+// uninitialised, so that the pages a block never reaches cost no memory.
+struct FoldBuffer {
+    std::unique_ptr<char[]> bytes;
+    std::size_t capacity = 0;
+};
+
+// For each of the first `lineLimit` lines of `text` (a joined list: every
+// line followed by LF) that contains a term, sets hits[line index] (from 0).
+void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
+                  std::vector<bool>& hits, FoldBuffer& buffer);
+
+}  // namespace filter

@@ -1,0 +1,116 @@
+// Multi-term search over folded text: where is the first place some term
+// occurs? The answer is built once per run from the folded terms and then
+// asked of whole blocks of folded text, so its cost per byte must not grow
+// with the number of terms.
+//
+// findOccurrence returns an offset p inside some occurrence such that no
+// occurrence lies wholly before p (every occurrence ends after p). Since no
+// term holds LF, the line holding p is the first line holding an occurrence.
+// The automaton engine returns the last byte of the occurrence that ends
+// first; the filter engines return the first byte of the occurrence that
+// starts first among the kept terms (see `terms` below).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace filter {
+
+enum class TermEngine : std::uint8_t {
+    None,        // no terms: nothing ever occurs
+    Dfa,         // byte automaton, portable, any number of terms
+    PairSse2,    // a few terms: two anchor bytes per term, 16 positions per step
+    PairAvx2,    // the same, 32 positions per step
+    TeddySsse3,  // up to a few dozen terms: nibble fingerprints in 8 buckets
+    TeddyAvx2,
+};
+
+// Aho-Corasick automaton with the failure links compiled into full rows.
+// A state id is the offset of its row in `next` (row index times
+// classCount), so one step is one load. Reaching a term end leads to the
+// absorbing state matchId; entering a state that has no row (beyond the
+// memory budget) leads to the absorbing state deepId, after which the scan
+// steps through the trie until it is back in a state with a row.
+struct TermTrieNode {
+    std::uint32_t firstChild = 0;  // children are consecutive, sorted by byte
+    std::uint32_t childCount = 0;
+    std::uint32_t fail = 0;     // longest proper suffix that is a node
+    std::uint32_t stateId = 0;  // its row, or matchId, or deepId
+    std::uint8_t byte = 0;      // the byte that leads here from the parent
+};
+
+struct TermDfa {
+    std::array<std::uint8_t, 256> byteClass{};
+    std::uint32_t classCount = 1;
+    std::vector<std::uint32_t> next;
+    std::uint32_t rootId = 0;
+    // The special states: ids from matchId on have no row of their own.
+    std::uint32_t matchId = 0;
+    std::uint32_t deepId = 0;
+    // The deepest state without a match: a scan started this many bytes
+    // early from the root is in the exact state from then on.
+    std::uint32_t warmUp = 0;
+    // Bytes per stream when several spans are scanned in lockstep: 32, 128,
+    // 256 or 2048 and at least warmUp, or 0 to scan alone.
+    std::uint32_t span = 0;
+    std::vector<TermTrieNode> nodes;
+    std::vector<std::uint32_t> rowNode;  // row index -> trie node
+};
+
+// One term for the pair filter: two of its bytes, chosen rare, at their
+// offsets in the term.
+struct TermAnchors {
+    std::uint32_t term = 0;
+    std::uint32_t nearOffset = 0;
+    std::uint32_t farOffset = 0;
+    std::uint8_t nearByte = 0;
+    std::uint8_t farByte = 0;
+};
+
+// Teddy: each term is put in one of 8 buckets; for each of the first
+// `fingerprint` bytes, lo[p][n] has bit b set when some term of bucket b has
+// low nibble n at offset p (hi[p] likewise for the high nibble).
+inline constexpr std::size_t kTeddyMaxFingerprint = 8;
+
+struct TermTeddy {
+    std::uint32_t fingerprint = 0;  // terms shorter than this accept anything past their end
+    std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> lo{};
+    std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> hi{};
+    std::array<std::vector<std::uint32_t>, 8> buckets;  // indexes into TermSearch::terms
+};
+
+struct TermSearch {
+    TermEngine engine = TermEngine::None;
+    // The kept terms: duplicates dropped, and every term that contains
+    // another dropped too (wherever it occurs, the shorter one occurs).
+    std::vector<std::string> terms;
+    TermDfa dfa;
+    std::vector<TermAnchors> anchors;
+    TermTeddy teddy;
+};
+
+// Empty terms are ignored (they match nothing). Picks the fastest engine
+// this processor can run for the term set.
+TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms);
+
+// Rows beyond this many bytes are left out of the automaton's table; the
+// deeper states they would belong to are stepped through the trie instead.
+inline constexpr std::size_t kTermDfaBudgetBytes = std::size_t{32} << 20;
+
+// The same with a chosen engine and automaton budget (tests drive every path
+// this way). An engine this processor cannot run is replaced by Dfa; with no
+// terms the engine is always None.
+TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms, TermEngine engine,
+                           std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
+
+bool termEngineAvailable(TermEngine engine);
+
+inline constexpr std::size_t kNoOccurrence = SIZE_MAX;
+
+// kNoOccurrence when no term occurs in [text, text + size).
+std::size_t findOccurrence(const TermSearch& search, const char* text, std::size_t size);
+
+}  // namespace filter

@@ -1,0 +1,47 @@
+// The pieces behind term_search.h: how each engine is built and scanned.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "filter/term_search.h"
+
+namespace filter {
+
+// Builds the automaton and fills `kept` with the terms that matter: no
+// duplicates, none containing another.
+void buildTermDfa(const std::vector<std::string>& terms, std::size_t budgetBytes, TermDfa& dfa,
+                  std::vector<std::string>& kept);
+
+// The state after `node` reads `byte`, through children and failure links.
+std::uint32_t trieStep(const std::vector<TermTrieNode>& nodes, std::uint32_t node,
+                       std::uint8_t byte);
+
+// The span findWithDfa is built with for a given warm-up.
+std::uint32_t termDfaSpan(std::uint32_t warmUp);
+
+std::size_t findWithDfa(const TermDfa& dfa, const unsigned char* text, std::size_t size);
+
+std::vector<TermAnchors> buildTermAnchors(const std::vector<std::string>& terms);
+TermTeddy buildTermTeddy(const std::vector<std::string>& terms);
+
+// Whether this build and this processor can run a filter engine.
+bool simdEngineAvailable(TermEngine engine);
+
+std::size_t findWithPairSse2(const TermSearch& search, const unsigned char* text, std::size_t size);
+std::size_t findWithPairAvx2(const TermSearch& search, const unsigned char* text, std::size_t size);
+std::size_t findWithTeddySsse3(const TermSearch& search, const unsigned char* text,
+                               std::size_t size);
+std::size_t findWithTeddyAvx2(const TermSearch& search, const unsigned char* text,
+                              std::size_t size);
+
+// Whether `term` occurs at `pos` (pos < size).
+inline bool termAt(const std::string& term, const unsigned char* text, std::size_t size,
+                   std::size_t pos) {
+    return term.size() <= size - pos && std::memcmp(text + pos, term.data(), term.size()) == 0;
+}
+
+}  // namespace filter

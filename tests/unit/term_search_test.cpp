@@ -1,0 +1,349 @@
+#include "filter/term_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace filter {
+namespace {
+
+constexpr std::size_t kNone = SIZE_MAX;
+
+// Pieces that texts and terms are made of: a small alphabet, so that terms
+// occur often, with multibyte letters and escape units.
+const std::vector<std::string> kUnits = {
+    "a",
+    "b",
+    "c",
+    "e",
+    " ",
+    "\\",
+    ".",
+    "\xC3\xA3",          // ã
+    "\xC3\xA7",          // ç
+    "\xC3\xA9",          // é
+    "\xED\xB2\x80",      // escape unit for byte 80
+    "\xED\xB3\xBF",      // escape unit for byte FF
+    "\xF0\x90\x90\xA8",  // a letter beyond the 16-bit range
+};
+
+// What a plain search says about the terms in a text.
+struct Reference {
+    std::size_t firstEnd = kNone;    // last byte of the occurrence that ends first
+    std::size_t firstStart = kNone;  // start of the first occurrence of a kept term
+};
+
+// Whether each term contains no other term (the terms that decide where
+// the first occurrence starts).
+std::vector<bool> keptTerms(const std::vector<std::string>& terms) {
+    std::vector<bool> kept;
+    for (const std::string& term : terms) {
+        kept.push_back(std::none_of(terms.begin(), terms.end(), [&](const std::string& other) {
+            return !other.empty() && other != term && term.find(other) != std::string::npos;
+        }));
+    }
+    return kept;
+}
+
+Reference reference(const std::vector<std::string>& terms, const std::vector<bool>& kept,
+                    std::string_view text) {
+    Reference ref;
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (terms[i].empty()) continue;
+        const std::size_t at = text.find(terms[i]);
+        if (at == std::string_view::npos) continue;
+        ref.firstEnd = std::min(ref.firstEnd, at + terms[i].size() - 1);
+        if (kept[i]) ref.firstStart = std::min(ref.firstStart, at);
+    }
+    return ref;
+}
+
+bool covered(const std::vector<std::string>& terms, std::string_view text, std::size_t pos) {
+    return std::any_of(terms.begin(), terms.end(), [&](const std::string& term) {
+        if (term.empty()) return false;
+        const std::size_t from = pos + 1 >= term.size() ? pos + 1 - term.size() : 0;
+        const std::size_t at = text.find(term, from);
+        return at != std::string_view::npos && at <= pos;
+    });
+}
+
+bool startsAt(const std::vector<std::string>& terms, std::string_view text, std::size_t pos) {
+    return std::any_of(terms.begin(), terms.end(), [&](const std::string& term) {
+        return !term.empty() && text.substr(pos).starts_with(term);
+    });
+}
+
+struct Generator {
+    std::uint64_t state = 20240611u;
+
+    // splitmix64: cheap enough that even a debug build spends its time in the searches.
+    std::size_t below(std::size_t n) {
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        return static_cast<std::size_t>((z ^ (z >> 31)) % n);
+    }
+
+    std::string unitString(std::size_t units, std::size_t alphabet) {
+        std::string out;
+        for (std::size_t i = 0; i < units; ++i) out += kUnits[below(alphabet)];
+        return out;
+    }
+
+    std::string term(const std::vector<std::string>& earlier, std::size_t alphabet) {
+        const std::size_t kind = below(10);
+        if (kind == 0 && !earlier.empty()) return earlier[below(earlier.size())];  // repeat
+        if (kind == 1 && !earlier.empty()) {  // a piece of an earlier term, or one around it
+            const std::string& other = earlier[below(earlier.size())];
+            if (below(2) == 0 && !other.empty()) {
+                const std::size_t from = below(other.size());
+                return other.substr(from, 1 + below(other.size() - from));
+            }
+            return unitString(below(2), alphabet) + other + unitString(below(2), alphabet);
+        }
+        if (kind == 2)
+            return std::string(1, static_cast<char>(kUnits[below(kUnits.size())][below(2)]));
+        if (kind == 3) return "";  // matches nothing
+        std::string out = unitString(1 + below(6), alphabet);
+        return out.substr(0, 20);
+    }
+
+    std::vector<std::string> terms() {
+        static constexpr std::size_t kCounts[] = {1, 1, 2, 3, 4, 8, 20, 40, 100};
+        const std::size_t count = kCounts[below(std::size(kCounts))];
+        const std::size_t alphabet = 3 + below(kUnits.size() - 2);
+        std::vector<std::string> out;
+        while (out.size() < count) out.push_back(term(out, alphabet));
+        return out;
+    }
+
+    // Either dense random text, or quiet filler full of beginnings of terms
+    // (so that the automaton is often deep where a scan is cut) with a few
+    // whole terms put in; both cut into lines now and then.
+    std::string text(const std::vector<std::string>& terms) {
+        static constexpr std::size_t kLengths[] = {0, 1, 7, 40, 200, 1500, 5000};
+        const std::size_t length = kLengths[below(std::size(kLengths))] + below(64);
+        std::string out;
+        const bool quiet = below(2) == 0;
+        while (out.size() < length) {
+            if (below(40) == 0) {
+                out += '\n';
+            } else if (!quiet) {
+                out += kUnits[below(kUnits.size())];
+            } else if (below(3) == 0) {
+                const std::string& term = terms[below(terms.size())];
+                out.append(term, 0, term.empty() ? 0 : below(term.size()));
+            } else {
+                out += "xyz0123_"[below(8)];
+            }
+        }
+        if (quiet) {
+            // Often near the end, where the last window meets the rest.
+            for (std::size_t n = below(4); n > 0; --n) {
+                const std::size_t at =
+                    below(2) == 0 ? below(out.size() + 1)
+                                  : out.size() - below(std::min<std::size_t>(out.size(), 300) + 1);
+                out.insert(at, terms[below(terms.size())]);
+            }
+        }
+        return out;
+    }
+};
+
+std::vector<TermEngine> availableEngines() {
+    std::vector<TermEngine> engines;
+    for (const TermEngine engine : {TermEngine::Dfa, TermEngine::PairSse2, TermEngine::PairAvx2,
+                                    TermEngine::TeddySsse3, TermEngine::TeddyAvx2}) {
+        if (termEngineAvailable(engine)) engines.push_back(engine);
+    }
+    return engines;
+}
+
+bool startsFirst(TermEngine engine) {
+    return engine != TermEngine::Dfa && engine != TermEngine::None;
+}
+
+// Runs the search on a copy of the text at a given misalignment, followed by
+// bytes of a term that must not be seen; without them, the copy ends where
+// the text does, so that a sanitizer build catches any read past it.
+std::size_t searchCopy(const TermSearch& search, std::string_view text, std::size_t shift,
+                       const std::string& after) {
+    std::vector<char> buffer(shift, 'q');
+    buffer.insert(buffer.end(), text.begin(), text.end());
+    buffer.insert(buffer.end(), after.begin(), after.end());
+    return findOccurrence(search, buffer.data() + shift, text.size());
+}
+
+// Empty when the answer is right; otherwise what is wrong with it.
+std::string checkAnswer(const std::vector<std::string>& terms, std::string_view text,
+                        const Reference& ref, TermEngine engine, std::size_t got) {
+    if (ref.firstEnd == kNone) return got == kNone ? "" : "found a term where none occurs";
+    if (got == kNone) return "missed every occurrence";
+    if (got >= text.size()) return "answer past the text";
+    if (!covered(terms, text, got)) return "no occurrence covers the answer";
+    if (ref.firstEnd < got) return "an occurrence ends before the answer";
+    if (startsFirst(engine)) {
+        if (!startsAt(terms, text, got)) return "no occurrence starts at the answer";
+        if (got != ref.firstStart) return "not the first start of a kept term";
+    } else if (got != ref.firstEnd) {
+        return "not the end of the occurrence that ends first";
+    }
+    return "";
+}
+
+std::string describe(const std::vector<std::string>& terms, std::string_view text,
+                     TermEngine engine, std::size_t got) {
+    std::string out = "engine " + std::to_string(static_cast<int>(engine)) + ", answer " +
+                      std::to_string(got) + "\nterms:";
+    for (const std::string& term : terms) out += " [" + term + "]";
+    out += "\ntext: [" + std::string(text) + "]";
+    return out;
+}
+
+TEST(TermSearch, AgreesWithPlainSearchOnRandomInput) {
+    Generator gen;
+    const std::vector<TermEngine> engines = availableEngines();
+    for (int round = 0; round < 1600; ++round) {
+        const std::vector<std::string> terms = gen.terms();
+        std::vector<TermSearch> searches;
+        for (const TermEngine engine : engines) searches.push_back(buildTermSearch(terms, engine));
+        searches.push_back(buildTermSearch(terms));
+        // A budget of a few rows leaves most states without one.
+        searches.push_back(buildTermSearch(terms, TermEngine::Dfa, 64));
+        // Short spans put many window and stream boundaries into a short text.
+        for (const std::size_t from : {std::size_t{0}, searches.size() - 1}) {
+            TermSearch search = searches[from];
+            search.dfa.span = 32;
+            searches.push_back(search);
+        }
+        const std::vector<bool> kept = keptTerms(terms);
+        for (int sample = 0; sample < 4; ++sample) {
+            const std::string text = gen.text(terms);
+            const Reference ref = reference(terms, kept, text);
+            const std::string after = sample % 2 == 0 ? terms[gen.below(terms.size())] : "";
+            for (const TermSearch& search : searches) {
+                const std::size_t got = searchCopy(search, text, gen.below(32), after);
+                const std::string fault = checkAnswer(terms, text, ref, search.engine, got);
+                ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
+            }
+        }
+    }
+}
+
+// The engines work on bytes: every value, even LF, is an ordinary byte.
+TEST(TermSearch, MatchesTermsOfEveryByteValue) {
+    std::vector<std::string> terms;
+    for (unsigned byte = 0; byte < 256; byte += 2) {
+        terms.push_back({static_cast<char>(byte), static_cast<char>(byte + 1), 'z'});
+    }
+    Generator gen;
+    for (const TermEngine engine : availableEngines()) {
+        const TermSearch search = buildTermSearch(terms, engine);
+        for (int round = 0; round < 50; ++round) {
+            std::string text;
+            for (std::size_t n = gen.below(300); n > 0; --n) {
+                text += static_cast<char>(gen.below(3) == 0 ? 'z' : gen.below(256));
+            }
+            const Reference ref = reference(terms, keptTerms(terms), text);
+            const std::size_t got = findOccurrence(search, text.data(), text.size());
+            const std::string fault = checkAnswer(terms, text, ref, search.engine, got);
+            ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
+        }
+    }
+}
+
+TEST(TermSearch, EveryAvailableEngineCanBeChosen) {
+    const std::vector<std::string> terms = {"relat\xC3\xB3rio", "pdf", "a\xC3\xA7\xC3\xA3o"};
+    for (const TermEngine engine : availableEngines()) {
+        EXPECT_EQ(buildTermSearch(terms, engine).engine, engine);
+    }
+    EXPECT_TRUE(termEngineAvailable(TermEngine::Dfa));
+#if defined(__x86_64__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+    // SSE2 is part of x86-64 itself.
+    EXPECT_TRUE(termEngineAvailable(TermEngine::PairSse2));
+#endif
+#if defined(SEARCHFILTER_SCALAR_ONLY)
+    EXPECT_EQ(availableEngines(), std::vector<TermEngine>{TermEngine::Dfa});
+#endif
+}
+
+TEST(TermSearch, ChoosesEngineBySetSize) {
+    std::vector<std::string> many;
+    for (int i = 0; i < 300; ++i) many.push_back("term" + std::to_string(i) + "x");
+    EXPECT_EQ(buildTermSearch(many).engine, TermEngine::Dfa);
+    const std::vector<std::string> few = {"doc", "pdf"};
+    const TermEngine fewEngine = buildTermSearch(few).engine;
+    if (termEngineAvailable(TermEngine::PairSse2)) {
+        EXPECT_TRUE(fewEngine == TermEngine::PairSse2 || fewEngine == TermEngine::PairAvx2);
+    } else {
+        EXPECT_EQ(fewEngine, TermEngine::Dfa);
+    }
+    const std::vector<std::string> some(many.begin(), many.begin() + 20);
+    const TermEngine someEngine = buildTermSearch(some).engine;
+    if (termEngineAvailable(TermEngine::TeddySsse3)) {
+        EXPECT_TRUE(someEngine == TermEngine::TeddySsse3 || someEngine == TermEngine::TeddyAvx2);
+    } else {
+        EXPECT_EQ(someEngine, TermEngine::Dfa);
+    }
+}
+
+// One occurrence at every place in turn, so that it crosses each stream
+// and window boundary, with beginnings of terms all around it.
+TEST(TermSearch, FindsAnOccurrenceAtEveryPlace) {
+    const std::vector<std::string> terms = {"abcdefgh", "bcdx", "\xC3\xA7\xC3\xA3o"};
+    std::string filler;
+    while (filler.size() < 700)
+        filler +=
+            "abcdefg\xC3\xA7\xC3\xA3"
+            "bcd_";
+    for (const std::size_t budget : {kTermDfaBudgetBytes, std::size_t{64}}) {
+        for (const std::uint32_t span : {0u, 32u, 256u}) {
+            TermSearch search = buildTermSearch(terms, TermEngine::Dfa, budget);
+            search.dfa.span = span;
+            for (std::size_t at = 0; at + 8 <= filler.size(); ++at) {
+                std::string text = filler.substr(0, at) + "abcdefgh" + filler.substr(at);
+                const std::size_t got = findOccurrence(search, text.data(), text.size());
+                ASSERT_EQ(got, at + 7) << "span " << span << ", budget " << budget;
+            }
+        }
+    }
+}
+
+TEST(TermSearch, SmallBudgetLeavesStatesWithoutRows) {
+    const std::vector<std::string> terms = {"abcdef", "bcdxyz", "cdefgh"};
+    const TermSearch full = buildTermSearch(terms, TermEngine::Dfa);
+    const TermSearch small = buildTermSearch(terms, TermEngine::Dfa, 64);
+    const auto deep = [](const TermDfa& dfa) {
+        return std::count_if(dfa.nodes.begin(), dfa.nodes.end(),
+                             [&](const TermTrieNode& node) { return node.stateId == dfa.deepId; });
+    };
+    EXPECT_EQ(deep(full.dfa), 0);
+    EXPECT_GT(deep(small.dfa), 0);
+    const std::string text = std::string(3000, 'c') + "abcdexcdefgh" + std::string(3000, 'd');
+    EXPECT_EQ(findOccurrence(full, text.data(), text.size()), 3011u);
+    EXPECT_EQ(findOccurrence(small, text.data(), text.size()), 3011u);
+}
+
+TEST(TermSearch, NothingOccursInAnEmptyText) {
+    for (const TermEngine engine : availableEngines()) {
+        const TermSearch search = buildTermSearch({"a", "bc"}, engine);
+        EXPECT_EQ(findOccurrence(search, nullptr, 0), kNone);
+        EXPECT_EQ(findOccurrence(search, "a", 0), kNone);
+        EXPECT_EQ(findOccurrence(search, "a", 1), 0u);
+    }
+}
+
+TEST(TermSearch, KeepsOnlyTermsThatContainNoOther) {
+    const TermSearch search = buildTermSearch({"abc", "b", "abc", "", "xbz", "yy", "yyy"});
+    EXPECT_EQ(search.terms, (std::vector<std::string>{"b", "yy"}));
+    const TermSearch none = buildTermSearch({"", ""});
+    EXPECT_EQ(none.engine, TermEngine::None);
+    EXPECT_EQ(findOccurrence(none, "abc", 3), kNone);
+}
+
+}  // namespace
+}  // namespace filter
