@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
 #include <emmintrin.h>
 #endif
 
@@ -51,7 +51,7 @@ char* putFoldedUnit(char32_t unit, char* out) {
     return putByte(out, 0x80 | (unit & 0x3F));
 }
 
-#if !defined(__SSE2__)
+#if !defined(__SSE2__) || defined(SEARCHFILTER_SCALAR_ONLY)
 // Lowercases eight ASCII bytes at once: no byte has its high bit set, so the
 // per-byte additions below cannot carry into a neighbour.
 std::uint64_t lowerAsciiWord(std::uint64_t word) {
@@ -81,7 +81,7 @@ char* foldInto(std::string_view text, char* out) {
         // Most text is ASCII: lowercase sixteen (or eight) bytes at once and
         // keep the ASCII ones. `out` has room for three bytes per byte left,
         // so storing a whole step is safe even when only part of it counts.
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
         if (end - p >= 16) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
 #include <emmintrin.h>
 #endif
 
@@ -11,10 +11,10 @@ namespace {
 
 constexpr std::size_t kStep = 16;
 
-#if !defined(__SSE2__)
+#if !defined(__SSE2__) || defined(SEARCHFILTER_SCALAR_ONLY)
 // Bit i is set when p[i] == byte, for the sixteen bytes at p.
 std::uint32_t matchMask(const char* p, char byte) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return static_cast<std::uint32_t>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte))));
@@ -37,7 +37,7 @@ std::uint32_t bitCount(std::uint32_t mask) {
 // holds a CR or NUL.
 template <bool kStopAtLineEndBytes>
 const char* countLineFeedSteps(const char* p, const char* end, std::size_t& count) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
     const __m128i zero = _mm_setzero_si128();
@@ -73,7 +73,7 @@ const char* countLineFeedSteps(const char* p, const char* end, std::size_t& coun
 
 // The number of LF bytes among the 4 * kStep bytes at p.
 std::size_t countLineFeedsInGroup(const char* p) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const auto* steps = reinterpret_cast<const __m128i*>(p);
     // Each compare gives -1 per LF, so the sum of four stays within a byte.
