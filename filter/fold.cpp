@@ -63,6 +63,43 @@ std::uint64_t lowerAsciiWord(std::uint64_t word) {
 }
 #endif
 
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+// Folds the sixteen bytes at p into out when they are ASCII and whole
+// two-byte Latin-1 letters (lead byte C3), the bulk of accented text, and
+// returns 16; otherwise folds only the ASCII bytes before the first other
+// one and returns how many. Both keep every byte's length.
+int foldStep(const unsigned char* p, char* out) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i asciiUpper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                             _mm_cmpgt_epi8(_mm_set1_epi8('Z' + 1), bytes));
+    __m128i folded = _mm_or_si128(bytes, _mm_and_si128(asciiUpper, _mm_set1_epi8(0x20)));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+    if (high == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), folded);
+        return 16;
+    }
+    // Signed compares: bytes 0x80..0xBF are the ones below -64.
+    const __m128i isLead = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC3)));
+    const auto lead = static_cast<unsigned>(_mm_movemask_epi8(isLead));
+    const auto continuation = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC0)))));
+    const bool latinPairsOnly =
+        (lead & 0x8000u) == 0 && ((lead << 1) & ~continuation) == 0 && high == (lead | (lead << 1));
+    if (latinPairsOnly) {
+        // After a C3 lead, 0x80..0x9E but 0x97 are capitals: set bit 5.
+        const __m128i capital = _mm_andnot_si128(
+            _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x97))),
+            _mm_and_si128(_mm_slli_si128(isLead, 1),
+                          _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x9F)))));
+        folded = _mm_or_si128(folded, _mm_and_si128(capital, _mm_set1_epi8(0x20)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), folded);
+        return 16;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), folded);
+    return std::countr_zero(high);
+}
+#endif
+
 }  // namespace
 
 char32_t foldUnit(char32_t unit) {
@@ -83,16 +120,10 @@ char* foldInto(std::string_view text, char* out) {
         // so storing a whole step is safe even when only part of it counts.
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
         if (end - p >= 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
-                                                _mm_cmpgt_epi8(_mm_set1_epi8('Z' + 1), bytes));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                             _mm_or_si128(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20))));
-            const auto nonAscii = static_cast<unsigned>(_mm_movemask_epi8(bytes));
-            const int ascii = nonAscii == 0 ? 16 : std::countr_zero(nonAscii);
-            p += ascii;
-            out += ascii;
-            if (ascii == 16) continue;
+            const int folded = foldStep(p, out);
+            p += folded;
+            out += folded;
+            if (folded == 16) continue;
         }
 #else
         if (end - p >= 8) {

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <iterator>
+#include <random>
 #include <set>
 #include <string>
 #include <string_view>
@@ -146,6 +148,54 @@ TEST(FoldText, FastPathsAgreeWithFoldingEachCharacter) {
         const std::string expected = foldedBefore + utf8(foldUnit(cp)) + "z";
         ASSERT_EQ(foldText(before + utf8(cp) + "Z"), expected)
             << "U+" << std::hex << static_cast<unsigned>(cp);
+    }
+}
+
+// The folded form of raw bytes, one unit at a time: the plain definition.
+std::string foldByUnits(std::string_view raw) {
+    std::string folded;
+    for (const char32_t unit : textio::decodeText(raw)) {
+        const char32_t lower = foldUnit(unit);
+        folded += textio::isEscapeUnit(lower) ? foldText(utf8(lower)) : utf8(lower);
+    }
+    return folded;
+}
+
+TEST(FoldText, WideStepsAgreeWithFoldingEachUnit) {
+    // Two-byte characters at every offset of the sixteen-byte steps, next to
+    // ASCII capitals and to other two-byte characters.
+    for (char32_t cp = 0x80; cp < 0x800; ++cp) {
+        for (std::size_t offset = 0; offset < 20; ++offset) {
+            const std::string raw =
+                std::string(offset, 'Q') + utf8(cp) + "\xC3\x89" + utf8(cp) + std::string(24, 'W');
+            ASSERT_EQ(foldText(raw), foldByUnits(raw))
+                << "U+" << std::hex << static_cast<unsigned>(cp) << " at " << std::dec << offset;
+        }
+    }
+    // Random mixes of ASCII, Latin-1 letters, other characters and stray bytes.
+    std::mt19937 random(20261208);
+    const std::string pieces[] = {"A",
+                                  "z",
+                                  "\n",
+                                  " ",
+                                  "\xC3\x80",
+                                  "\xC3\x97",
+                                  "\xC3\x9E",
+                                  "\xC3\x9F",
+                                  "\xC3\xBF",
+                                  "\xC3",
+                                  "\x97",
+                                  "\xC3\xC3\x89",
+                                  "\xC4\xB0",
+                                  "\xE2\x84\xAA",
+                                  "\xF0\x90\x90\x80",
+                                  "\xFF"};
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> length(0, 60);
+    for (int round = 0; round < 20000; ++round) {
+        std::string raw;
+        for (int n = length(random); n > 0; --n) raw += pieces[pick(random)];
+        ASSERT_EQ(foldText(raw), foldByUnits(raw)) << "round " << round;
     }
 }
 
