@@ -9,8 +9,9 @@ namespace filter {
 namespace {
 
 // Raw bytes folded at a time: big enough to amortise the calls, small enough
-// for the folded block to stay in the cache while it is searched.
-constexpr std::size_t kBlockSize = 64 * 1024;
+// for the folded block to stay in the cache while it is searched; as large as
+// the blocks the folders list is streamed in, so each of those is one here.
+constexpr std::size_t kBlockSize = 256 * 1024;
 
 // The end of a block starting at `begin`: just after the last LF within
 // kBlockSize bytes, or after the first LF when one line is longer.

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "filter/hit_lines.h"
@@ -37,33 +39,57 @@ std::string_view lineAt(const char* begin, const char* end) {
                                             begin)};
 }
 
-// Keeps every location whose folder or file name holds a term, in folder
-// order. File names past the last folder are never looked at; a missing
-// file name is the empty text. Hits are found in bulk over each whole list;
-// then only the kept lines are looked up, skipping the others by counting LFs.
-void collectMatches(RunState& state) {
-    const TermSearch search = buildTermSearch(foldTerms(state.terms));
-    const std::int32_t count = state.folders.count;
-    if (search.engine == TermEngine::None || count <= 0) return;
+// The file names, walked alongside the folders: the name of any later line is
+// reached by skipping forward from the last one asked for.
+struct FileNameCursor {
+    const char* at;
+    const char* end;
+    std::size_t line = 0;
+};
 
-    std::vector<bool> hits(static_cast<std::size_t>(count));
+std::string_view fileNameAt(FileNameCursor& cursor, std::size_t line) {
+    cursor.at = textio::skipLines(cursor.at, cursor.end, line - cursor.line);
+    cursor.line = line;
+    return lineAt(cursor.at, cursor.end);
+}
+
+// Streams the folders list past in blocks of whole lines, finds the folder
+// hits of each block while it is still in the cache, and keeps every pair
+// whose folder or file name holds a term, in folder order. A missing file
+// name is the empty text; file names past the last folder are never looked
+// at. Returns the number of folder lines (at most the 32-bit signed range).
+std::int32_t keepPairs(RunState& state, const TermSearch& search,
+                       const std::vector<bool>& fileHits) {
+    textio::TextFile file;
+    if (textio::openRead(file, kFoldersFile) != textio::OpenStatus::ok) return 0;
+    constexpr auto kMaxLines = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    textio::LineBlockReader reader;
     FoldBuffer buffer;
-    markHitLines(state.folders.text, count, search, hits, buffer);
-    markHitLines(state.files.text, count, search, hits, buffer);
-    buffer = {};
-
-    const char* folder = state.folders.text.data();
-    const char* foldersEnd = folder + state.folders.text.size();
-    const char* file = state.files.text.data();
-    const char* filesEnd = file + state.files.text.size();
-    std::size_t line = 0;  // the line both cursors stand at
-    for (std::size_t hit = 0; hit < hits.size(); ++hit) {
-        if (!hits[hit]) continue;
-        folder = textio::skipLines(folder, foldersEnd, hit - line);
-        file = textio::skipLines(file, filesEnd, hit - line);
-        line = hit;
-        keepLocation(state, lineAt(folder, foldersEnd), lineAt(file, filesEnd));
+    std::vector<bool> folderHits;
+    FileNameCursor fileNames{state.files.text.data(),
+                             state.files.text.data() + state.files.text.size()};
+    std::size_t firstLine = 0;  // of the current block, in the whole list
+    for (std::string_view block = textio::readLineBlock(file, reader);
+         !block.empty() && firstLine < kMaxLines; block = textio::readLineBlock(file, reader)) {
+        const std::size_t lines = std::min(reader.lines, kMaxLines - firstLine);
+        folderHits.assign(lines, false);
+        if (search.engine != TermEngine::None) {
+            markHitLines(block, static_cast<std::int32_t>(lines), search, folderHits, buffer);
+        }
+        const char* folder = block.data();
+        const char* blockEnd = block.data() + block.size();
+        std::size_t folderLine = 0;  // the block line `folder` stands at
+        for (std::size_t i = 0; i < lines; ++i) {
+            const std::size_t line = firstLine + i;
+            if (!folderHits[i] && !(line < fileHits.size() && fileHits[line])) continue;
+            folder = textio::skipLines(folder, blockEnd, i - folderLine);
+            folderLine = i;
+            keepLocation(state, lineAt(folder, blockEnd), fileNameAt(fileNames, line));
+        }
+        firstLine += lines;
     }
+    textio::closeFile(file);
+    return static_cast<std::int32_t>(firstLine);
 }
 
 }  // namespace
@@ -71,9 +97,16 @@ void collectMatches(RunState& state) {
 void runFilter(RunState& state) {
     state.treeName = readTreeName();
     state.terms = loadList(kTermsFile);
-    state.folders = loadList(kFoldersFile);
+    const TermSearch search = buildTermSearch(foldTerms(state.terms));
+    // The file names are read whole and searched first; the folders, usually
+    // the largest list by far, then stream past without being held.
     state.files = loadList(kFilesFile);
-    collectMatches(state);
+    std::vector<bool> fileHits(static_cast<std::size_t>(state.files.count));
+    if (search.engine != TermEngine::None) {
+        FoldBuffer buffer;
+        markHitLines(state.files.text, state.files.count, search, fileHits, buffer);
+    }
+    state.folders.count = keepPairs(state, search, fileHits);
     writeResults(state);
 }
 

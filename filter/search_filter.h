@@ -33,6 +33,8 @@ struct ResultList {
 struct RunState {
     std::string treeName;
     ScratchList terms;
+    // Only the count: the run streams the folders past in blocks (they are
+    // usually the largest list) instead of holding their text.
     ScratchList folders;
     ScratchList files;  // its count plays no part: folders.count is the number of locations
     ResultList results;

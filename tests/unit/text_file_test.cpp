@@ -154,6 +154,84 @@ TEST_F(TextFileTest, AppendLinesAgreesWithReadLineOnRandomText) {
     }
 }
 
+// Every block ends with LF and, joined, the blocks are what appendLines reads.
+std::string readInBlocks(const std::string& name, std::size_t skipLines = 0) {
+    TextFile file;
+    EXPECT_EQ(openRead(file, name.c_str()), OpenStatus::ok);
+    for (std::size_t i = 0; i < skipLines; ++i) {
+        std::string ignored;
+        readLine(file, ignored);
+    }
+    LineBlockReader reader;
+    std::string joined;
+    for (std::string_view block = readLineBlock(file, reader); !block.empty();
+         block = readLineBlock(file, reader)) {
+        EXPECT_EQ(block.back(), '\n');
+        EXPECT_EQ(reader.lines,
+                  static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n')));
+        joined += block;
+    }
+    EXPECT_TRUE(readLineBlock(file, reader).empty());  // stays done
+    closeFile(file);
+    return joined;
+}
+
+std::string readWhole(const std::string& name, std::size_t skipLines = 0) {
+    TextFile file;
+    EXPECT_EQ(openRead(file, name.c_str()), OpenStatus::ok);
+    for (std::size_t i = 0; i < skipLines; ++i) {
+        std::string ignored;
+        readLine(file, ignored);
+    }
+    std::string text;
+    appendLines(file, text, 2000000000);
+    closeFile(file);
+    return text;
+}
+
+TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
+    // Blocks are read 256 KiB at a time: line ends at and across that
+    // boundary, lines longer than a read, and random mixes.
+    constexpr std::size_t kRead = 256 * 1024;
+    const std::string filler(kRead - 1, 'x');
+    const std::string cases[] = {
+        "",
+        "a",
+        "a\r",
+        "\n\n\r\r\n\0"s,
+        filler + "\r\nnext",              // CR ends one read, its LF starts the next
+        filler + "\r\rnext\n",            // a lone CR ends the read
+        filler + "\r" + filler + "\n",    // CR, then a line as long as a read
+        filler + "x\n\n",                 // LF first byte of the second read
+        std::string(3 * kRead + 5, 'y'),  // one line over several reads, no line end
+        std::string(3 * kRead, 'z') + "\r\n" + filler,
+    };
+    int index = 0;
+    for (const std::string& bytes : cases) {
+        SCOPED_TRACE(index++);
+        const std::string name = writeBytes("blocks.txt", bytes);
+        EXPECT_EQ(readInBlocks(name), readWhole(name));
+    }
+
+    std::uint32_t state = 777;
+    const std::string pieces[] = {"\n", "\r", "\r\n", "\0"s, "\xC3\xA9"};
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        std::string bytes;
+        const std::size_t size = kRead / 2 + static_cast<std::size_t>(round) * 97000;
+        while (bytes.size() < size) {
+            state = state * 1103515245u + 12345u;
+            const std::uint32_t pick = (state >> 16) % 64;
+            bytes +=
+                pick < 59 ? std::string(1, static_cast<char>('a' + pick % 26)) : pieces[pick - 59];
+        }
+        const std::string name = writeBytes("random-blocks.txt", bytes);
+        EXPECT_EQ(readInBlocks(name), readWhole(name));
+        // After some lines read one by one (the buffer holds read-ahead bytes).
+        EXPECT_EQ(readInBlocks(name, 3), readWhole(name, 3));
+    }
+}
+
 TEST_F(TextFileTest, AppendLinesStopsAtTheLimit) {
     const std::string name = writeBytes("limit.txt", "a\r\nb\n\nc");
     struct Case {
