@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev python3 unicode-data util-linux \
-    clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64
+    clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 \
+    valgrind hyperfine ripgrep time
 
 echo "== Linux build and tests (debug) =="
 cmake --preset debug >/dev/null
@@ -15,6 +16,11 @@ echo "== Linux build and tests under AddressSanitizer and UndefinedBehaviorSanit
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
+
+echo "== Benchmark smoke run (optimised build; tiny workloads, targets not enforced) =="
+cmake --preset release >/dev/null
+cmake --build --preset release
+bash bench/run_bench.sh build/release/searchfilter --quick
 
 echo "== Windows build and tests (32-bit .exe inspected, 64-bit .exe under Wine) =="
 SEARCHFILTER_REQUIRE_WINDOWS=1 bash tests/win/run_windows_tests.sh
