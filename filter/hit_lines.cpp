@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#include <emmintrin.h>
+#endif
+
 #include "filter/fold.h"
 #include "textio/line_ends.h"
 
@@ -25,10 +29,67 @@ const char* blockEnd(const char* begin, const char* end) {
     return lineFeed ? static_cast<const char*>(lineFeed) + 1 : end;
 }
 
+// Marks the hit lines among the lines of `text` (whole lines), the first of
+// which is line `firstLine`; returns the line number after the last one
+// looked at.
+std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, std::size_t limit,
+                      const TermSearch& search, std::vector<bool>& hits) {
+    const char* cursor = text;
+    std::size_t line = firstLine;
+    for (;;) {
+        const std::size_t offset =
+            findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor));
+        if (offset == kNoOccurrence) {
+            return line + textio::countLineFeeds(cursor, static_cast<std::size_t>(end - cursor));
+        }
+        const char* hit = cursor + offset;
+        line += textio::countLineFeeds(cursor, static_cast<std::size_t>(hit - cursor));
+        if (line >= limit) return line;
+        hits[line] = true;
+        const void* lineFeed = std::memchr(hit, '\n', static_cast<std::size_t>(end - hit));
+        if (lineFeed == nullptr) return line;
+        cursor = static_cast<const char*>(lineFeed) + 1;
+        ++line;
+    }
+}
+
 }  // namespace
+
+bool hasAsciiFoldLead(const char* begin, std::size_t size) {
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+    const char* p = begin;
+    const char* end = begin + size;
+    const __m128i c4 = _mm_set1_epi8(static_cast<char>(0xC4));
+    const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
+    const auto leads = [&](const char* at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return _mm_or_si128(_mm_cmpeq_epi8(bytes, c4), _mm_cmpeq_epi8(bytes, e2));
+    };
+    // Four steps per test: the answer is almost always no.
+    for (; end - p >= 64; p += 64) {
+        const __m128i any = _mm_or_si128(_mm_or_si128(leads(p), leads(p + 16)),
+                                         _mm_or_si128(leads(p + 32), leads(p + 48)));
+        if (_mm_movemask_epi8(any) != 0) return true;
+    }
+    for (; end - p >= 16; p += 16) {
+        if (_mm_movemask_epi8(leads(p)) != 0) return true;
+    }
+    for (; p != end; ++p) {
+        if (*p == static_cast<char>(0xC4) || *p == static_cast<char>(0xE2)) return true;
+    }
+    return false;
+#else
+    return std::memchr(begin, 0xC4, size) != nullptr || std::memchr(begin, 0xE2, size) != nullptr;
+#endif
+}
 
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   std::vector<bool>& hits, FoldBuffer& buffer) {
+    markHitLines(text, lineLimit, search, nullptr, hits, buffer);
+}
+
+void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
+                  const TermSearch* rawSearch, std::vector<bool>& hits, FoldBuffer& buffer) {
     const auto limit = static_cast<std::size_t>(lineLimit > 0 ? lineLimit : 0);
     const char* raw = text.data();
     const char* rawEnd = raw + text.size();
@@ -36,36 +97,20 @@ void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearc
     while (raw != rawEnd && blockFirstLine < limit) {
         const char* rawBlockEnd = blockEnd(raw, rawEnd);
         const auto rawSize = static_cast<std::size_t>(rawBlockEnd - raw);
+        if (rawSearch != nullptr && !hasAsciiFoldLead(raw, rawSize)) {
+            blockFirstLine = markBlock(raw, rawBlockEnd, blockFirstLine, limit, *rawSearch, hits);
+            raw = rawBlockEnd;
+            continue;
+        }
         if (buffer.capacity < kMaxFoldGrowth * rawSize) {
             buffer.bytes.reset();  // the old block first: a long line may need much room
             buffer.capacity = kMaxFoldGrowth * rawSize;
             buffer.bytes = std::make_unique_for_overwrite<char[]>(buffer.capacity);
         }
-        const char* folded = buffer.bytes.get();
         const char* foldedEnd = foldInto({raw, rawSize}, buffer.bytes.get());
-
         // Folding keeps every LF, so line numbers carry over from raw to folded.
-        const char* cursor = folded;
-        std::size_t line = blockFirstLine;
-        for (;;) {
-            const std::size_t offset =
-                findOccurrence(search, cursor, static_cast<std::size_t>(foldedEnd - cursor));
-            if (offset == kNoOccurrence) {
-                line +=
-                    textio::countLineFeeds(cursor, static_cast<std::size_t>(foldedEnd - cursor));
-                break;
-            }
-            const char* hit = cursor + offset;
-            line += textio::countLineFeeds(cursor, static_cast<std::size_t>(hit - cursor));
-            if (line >= limit) break;
-            hits[line] = true;
-            const void* lineFeed =
-                std::memchr(hit, '\n', static_cast<std::size_t>(foldedEnd - hit));
-            if (lineFeed == nullptr) break;
-            cursor = static_cast<const char*>(lineFeed) + 1;
-            ++line;
-        }
-        blockFirstLine = line;
+        blockFirstLine =
+            markBlock(buffer.bytes.get(), foldedEnd, blockFirstLine, limit, search, hits);
         raw = rawBlockEnd;
     }
 }

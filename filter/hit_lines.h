@@ -27,4 +27,17 @@ struct FoldBuffer {
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   std::vector<bool>& hits, FoldBuffer& buffer);
 
+// The same, given also `rawSearch` (CaseMode::AsciiCaseless, built from the
+// same terms) or null: a block holding no byte C4 or E2 is searched raw with
+// it, unfolded. Only U+0130 (C4 B0) and U+212A (E2 84 AA) fold to ASCII from
+// beyond it, and folding keeps every other character ASCII or not as it was,
+// so pure ASCII terms occur in such a block, at the same offsets, exactly
+// where they occur in its folded form.
+void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
+                  const TermSearch* rawSearch, std::vector<bool>& hits, FoldBuffer& buffer);
+
+// Whether [begin, begin + size) holds a byte that may start a non-ASCII
+// character folding to ASCII: C4 or E2.
+bool hasAsciiFoldLead(const char* begin, std::size_t size);
+
 }  // namespace filter

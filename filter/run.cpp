@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "filter/hit_lines.h"
@@ -58,7 +60,7 @@ std::string_view fileNameAt(FileNameCursor& cursor, std::size_t line) {
 // whose folder or file name holds a term, in folder order. A missing file
 // name is the empty text; file names past the last folder are never looked
 // at. Returns the number of folder lines (at most the 32-bit signed range).
-std::int32_t keepPairs(RunState& state, const TermSearch& search,
+std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSearch* rawSearch,
                        const std::vector<bool>& fileHits) {
     textio::TextFile file;
     if (textio::openRead(file, kFoldersFile) != textio::OpenStatus::ok) return 0;
@@ -74,7 +76,8 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search,
         const std::size_t lines = std::min(reader.lines, kMaxLines - firstLine);
         folderHits.assign(lines, false);
         if (search.engine != TermEngine::None) {
-            markHitLines(block, static_cast<std::int32_t>(lines), search, folderHits, buffer);
+            markHitLines(block, static_cast<std::int32_t>(lines), search, rawSearch, folderHits,
+                         buffer);
         }
         const char* folder = block.data();
         const char* blockEnd = block.data() + block.size();
@@ -97,16 +100,20 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search,
 void runFilter(RunState& state) {
     state.treeName = readTreeName();
     state.terms = loadList(kTermsFile);
-    const TermSearch search = buildTermSearch(foldTerms(state.terms));
+    const std::vector<std::string> foldedTerms = foldTerms(state.terms);
+    const TermSearch search = buildTermSearch(foldedTerms);
+    // With pure ASCII terms, blocks that nothing folds into ASCII are searched unfolded.
+    const std::optional<TermSearch> rawSearch = buildAsciiCaselessSearch(foldedTerms);
+    const TermSearch* raw = rawSearch ? &*rawSearch : nullptr;
     // The file names are read whole and searched first; the folders, usually
     // the largest list by far, then stream past without being held.
     state.files = loadList(kFilesFile);
     std::vector<bool> fileHits(static_cast<std::size_t>(state.files.count));
     if (search.engine != TermEngine::None) {
         FoldBuffer buffer;
-        markHitLines(state.files.text, state.files.count, search, fileHits, buffer);
+        markHitLines(state.files.text, state.files.count, search, raw, fileHits, buffer);
     }
-    state.folders.count = keepPairs(state, search, fileHits);
+    state.folders.count = keepPairs(state, search, raw, fileHits);
     writeResults(state);
 }
 

@@ -1,5 +1,7 @@
 #include "filter/term_search.h"
 
+#include <algorithm>
+
 #include "filter/term_search_engines.h"
 
 namespace filter {
@@ -34,6 +36,32 @@ TermSearch buildBase(const std::vector<std::string>& foldedTerms, std::size_t df
     return search;
 }
 
+bool pureAscii(const std::string& term) {
+    return std::all_of(term.begin(), term.end(),
+                       [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
+// The automaton over lowercased terms, with each capital read as its small
+// letter; nullopt when some kept term is not pure ASCII.
+std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& foldedTerms,
+                                            std::size_t dfaBudgetBytes) {
+    std::vector<std::string> lowered = foldedTerms;
+    for (std::string& term : lowered) {
+        for (char& byte : term)
+            byte = static_cast<char>(asciiLower(static_cast<unsigned char>(byte)));
+    }
+    TermSearch search = buildBase(lowered, dfaBudgetBytes);
+    if (!std::all_of(search.terms.begin(), search.terms.end(), pureAscii)) return std::nullopt;
+    search.caseMode = CaseMode::AsciiCaseless;
+    search.dfa.caseMode = CaseMode::AsciiCaseless;
+    // No term holds a capital, so each one is still in the class of bytes
+    // on no edge, and can join its small letter's class.
+    for (unsigned byte = 'A'; byte <= 'Z'; ++byte) {
+        search.dfa.byteClass[byte] = search.dfa.byteClass[byte | 0x20u];
+    }
+    return search;
+}
+
 void prepareEngine(TermSearch& search, TermEngine engine) {
     if (search.terms.empty()) {
         engine = TermEngine::None;
@@ -44,7 +72,7 @@ void prepareEngine(TermSearch& search, TermEngine engine) {
     if (engine == TermEngine::PairSse2 || engine == TermEngine::PairAvx2) {
         search.anchors = buildTermAnchors(search.terms);
     } else if (engine == TermEngine::TeddySsse3 || engine == TermEngine::TeddyAvx2) {
-        search.teddy = buildTermTeddy(search.terms);
+        search.teddy = buildTermTeddy(search.terms, search.caseMode);
     }
 }
 
@@ -60,6 +88,19 @@ TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms, TermEngi
                            std::size_t dfaBudgetBytes) {
     TermSearch search = buildBase(foldedTerms, dfaBudgetBytes);
     prepareEngine(search, engine);
+    return search;
+}
+
+std::optional<TermSearch> buildAsciiCaselessSearch(const std::vector<std::string>& foldedTerms) {
+    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, kTermDfaBudgetBytes);
+    if (search) prepareEngine(*search, bestEngine(*search));
+    return search;
+}
+
+std::optional<TermSearch> buildAsciiCaselessSearch(const std::vector<std::string>& foldedTerms,
+                                                   TermEngine engine, std::size_t dfaBudgetBytes) {
+    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, dfaBudgetBytes);
+    if (search) prepareEngine(*search, engine);
     return search;
 }
 

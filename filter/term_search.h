@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,18 @@ struct TermTrieNode {
     std::uint8_t byte = 0;      // the byte that leads here from the parent
 };
 
+// How text bytes compare with term bytes. Folded text is compared exactly.
+// Raw text can be searched instead when every term is pure ASCII and the text
+// holds nothing that folds to ASCII from beyond it: then A-Z match a-z and
+// every other byte matches only itself.
+enum class CaseMode : std::uint8_t {
+    Exact,
+    AsciiCaseless,
+};
+
 struct TermDfa {
     std::array<std::uint8_t, 256> byteClass{};
+    CaseMode caseMode = CaseMode::Exact;  // for steps through the trie
     std::uint32_t classCount = 1;
     std::vector<std::uint32_t> next;
     std::uint32_t rootId = 0;
@@ -84,6 +95,7 @@ struct TermTeddy {
 
 struct TermSearch {
     TermEngine engine = TermEngine::None;
+    CaseMode caseMode = CaseMode::Exact;
     // The kept terms: duplicates dropped, and every term that contains
     // another dropped too (wherever it occurs, the shorter one occurs).
     std::vector<std::string> terms;
@@ -105,6 +117,14 @@ inline constexpr std::size_t kTermDfaBudgetBytes = std::size_t{32} << 20;
 // terms the engine is always None.
 TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms, TermEngine engine,
                            std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
+
+// A search of raw text that matches A-Z and a-z alike (terms are lowercased
+// first). Only offered when every kept term is pure ASCII: a term with other
+// bytes may meet a folded form that the raw text does not show.
+std::optional<TermSearch> buildAsciiCaselessSearch(const std::vector<std::string>& foldedTerms);
+std::optional<TermSearch> buildAsciiCaselessSearch(
+    const std::vector<std::string>& foldedTerms, TermEngine engine,
+    std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
 
 bool termEngineAvailable(TermEngine engine);
 

@@ -32,7 +32,7 @@ std::size_t scanAlone(const TermDfa& dfa, const unsigned char* text, std::size_t
         if (id == dfa.deepId) {
             std::uint32_t node = cursor.node;
             do {
-                node = trieStep(dfa.nodes, node, text[i]);
+                node = trieStep(dfa.nodes, node, trieByte(dfa, text[i]));
                 id = dfa.nodes[node].stateId;
                 if (id == dfa.matchId) return i;
                 ++i;
@@ -53,7 +53,8 @@ std::size_t scanAlone(const TermDfa& dfa, const unsigned char* text, std::size_t
             const std::uint32_t s = next[id + cls[text[i]]];
             if (s >= special) {
                 if (s == dfa.matchId) return i;
-                cursor.node = trieStep(dfa.nodes, dfa.rowNode[id / dfa.classCount], text[i]);
+                cursor.node =
+                    trieStep(dfa.nodes, dfa.rowNode[id / dfa.classCount], trieByte(dfa, text[i]));
                 id = dfa.deepId;
                 ++i;
                 break;

@@ -26,7 +26,8 @@ std::uint32_t termDfaSpan(std::uint32_t warmUp);
 std::size_t findWithDfa(const TermDfa& dfa, const unsigned char* text, std::size_t size);
 
 std::vector<TermAnchors> buildTermAnchors(const std::vector<std::string>& terms);
-TermTeddy buildTermTeddy(const std::vector<std::string>& terms);
+// With CaseMode::AsciiCaseless the masks let capitals of term letters through too.
+TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMode);
 
 // Whether this build and this processor can run a filter engine.
 bool simdEngineAvailable(TermEngine engine);
@@ -42,6 +43,36 @@ std::size_t findWithTeddyAvx2(const TermSearch& search, const unsigned char* tex
 inline bool termAt(const std::string& term, const unsigned char* text, std::size_t size,
                    std::size_t pos) {
     return term.size() <= size - pos && std::memcmp(text + pos, term.data(), term.size()) == 0;
+}
+
+inline unsigned char asciiLower(unsigned char byte) {
+    return static_cast<unsigned>(byte - 'A') < 26u ? static_cast<unsigned char>(byte | 0x20u)
+                                                   : byte;
+}
+
+// The same for a lowercase term in raw text, capitals read as small letters.
+inline bool termAtCaseless(const std::string& term, const unsigned char* text, std::size_t size,
+                           std::size_t pos) {
+    if (term.size() > size - pos) return false;
+    for (std::size_t i = 0; i < term.size(); ++i) {
+        if (asciiLower(text[pos + i]) != static_cast<unsigned char>(term[i])) return false;
+    }
+    return true;
+}
+
+template <CaseMode Mode>
+inline bool termAtIn(const std::string& term, const unsigned char* text, std::size_t size,
+                     std::size_t pos) {
+    if constexpr (Mode == CaseMode::Exact) {
+        return termAt(term, text, size, pos);
+    } else {
+        return termAtCaseless(term, text, size, pos);
+    }
+}
+
+// The byte the trie steps on: capitals as small letters in caseless mode.
+inline std::uint8_t trieByte(const TermDfa& dfa, std::uint8_t byte) {
+    return dfa.caseMode == CaseMode::AsciiCaseless ? asciiLower(byte) : byte;
 }
 
 }  // namespace filter

@@ -81,21 +81,30 @@ double bucketLoad(const NibbleSets& lo, const NibbleSets& hi, std::uint32_t fing
     return load;
 }
 
-void addTerm(NibbleSets& lo, NibbleSets& hi, const std::string& term, std::uint32_t fingerprint) {
+void addByte(NibbleSets& lo, NibbleSets& hi, std::uint32_t p, unsigned byte) {
+    lo[p] = static_cast<std::uint16_t>(lo[p] | 1u << (byte & 15u));
+    hi[p] = static_cast<std::uint16_t>(hi[p] | 1u << (byte >> 4));
+}
+
+void addTerm(NibbleSets& lo, NibbleSets& hi, const std::string& term, std::uint32_t fingerprint,
+             CaseMode caseMode) {
     for (std::uint32_t p = 0; p < fingerprint; ++p) {
         if (p >= term.size()) {
             lo[p] = hi[p] = 0xFFFF;
             continue;
         }
         const auto byte = static_cast<unsigned char>(term[p]);
-        lo[p] = static_cast<std::uint16_t>(lo[p] | 1u << (byte & 15u));
-        hi[p] = static_cast<std::uint16_t>(hi[p] | 1u << (byte >> 4));
+        addByte(lo, hi, p, byte);
+        // A capital differs from its small letter in the high nibble only.
+        if (caseMode == CaseMode::AsciiCaseless && byte >= 'a' && byte <= 'z') {
+            addByte(lo, hi, p, byte ^ 0x20u);
+        }
     }
 }
 
 }  // namespace
 
-TermTeddy buildTermTeddy(const std::vector<std::string>& terms) {
+TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMode) {
     // A longer fingerprint lets fewer positions through but costs more
     // vector work per byte; on folder names six bytes paid off up to a few
     // dozen terms, eight beyond. Shorter terms accept anything past their end.
@@ -131,7 +140,7 @@ TermTeddy buildTermTeddy(const std::vector<std::string>& terms) {
         for (std::size_t bucket = 0; bucket < 8; ++bucket) {
             NibbleSets newLo = lo[bucket];
             NibbleSets newHi = hi[bucket];
-            addTerm(newLo, newHi, terms[index], fingerprint);
+            addTerm(newLo, newHi, terms[index], fingerprint, caseMode);
             const double checks = static_cast<double>(teddy.buckets[bucket].size() + 1);
             const double newCost = bucketLoad(newLo, newHi, fingerprint) *
                                    (kPerPassedPosition + kPerTermChecked * checks);
@@ -142,7 +151,7 @@ TermTeddy buildTermTeddy(const std::vector<std::string>& terms) {
                 bestCost = newCost;
             }
         }
-        addTerm(lo[bestBucket], hi[bestBucket], terms[index], fingerprint);
+        addTerm(lo[bestBucket], hi[bestBucket], terms[index], fingerprint, caseMode);
         cost[bestBucket] = bestCost;
         teddy.buckets[bestBucket].push_back(index);
     }

@@ -50,19 +50,21 @@ void fillTail(Tail& tail, const unsigned char* text, std::size_t size, std::size
 }
 
 // Checks the marked positions base + j in ascending order.
+template <CaseMode Mode>
 std::size_t confirmPairs(const TermSearch& search, const unsigned char* text, std::size_t size,
                          std::size_t base, std::uint32_t marks) {
     while (marks != 0) {
         const std::size_t pos = base + static_cast<std::size_t>(__builtin_ctz(marks));
         if (pos >= size) return kNoOccurrence;
         for (const TermAnchors& anchor : search.anchors) {
-            if (termAt(search.terms[anchor.term], text, size, pos)) return pos;
+            if (termAtIn<Mode>(search.terms[anchor.term], text, size, pos)) return pos;
         }
         marks &= marks - 1;
     }
     return kNoOccurrence;
 }
 
+template <CaseMode Mode>
 std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, std::size_t size,
                          std::size_t base, std::uint32_t marks, const std::uint8_t* buckets) {
     while (marks != 0) {
@@ -73,13 +75,19 @@ std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, st
         while (set != 0) {
             const unsigned bucket = static_cast<unsigned>(__builtin_ctz(set));
             for (const std::uint32_t term : search.teddy.buckets[bucket]) {
-                if (termAt(search.terms[term], text, size, pos)) return pos;
+                if (termAtIn<Mode>(search.terms[term], text, size, pos)) return pos;
             }
             set &= set - 1;
         }
         marks &= marks - 1;
     }
     return kNoOccurrence;
+}
+
+// In caseless mode a letter anchor is compared after setting bit 5 of the
+// text byte, which turns only its capital into it; other anchors exactly.
+std::uint8_t anchorCaseBit(std::uint8_t anchorByte) {
+    return anchorByte >= 'a' && anchorByte <= 'z' ? 0x20 : 0;
 }
 
 std::size_t anchorReach(const TermSearch& search) {
@@ -92,14 +100,23 @@ std::size_t anchorReach(const TermSearch& search) {
 
 // ---- Pair filter, SSE2 ----
 
+template <CaseMode Mode>
+__attribute__((target("sse2"))) __m128i loadAnchor16(const unsigned char* at, std::uint8_t byte) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    if constexpr (Mode == CaseMode::Exact) {
+        return bytes;
+    } else {
+        return _mm_or_si128(bytes, _mm_set1_epi8(static_cast<char>(anchorCaseBit(byte))));
+    }
+}
+
+template <CaseMode Mode>
 __attribute__((target("sse2"))) std::uint32_t pairMarks16(const TermSearch& search,
                                                           const unsigned char* at) {
     std::uint32_t marks = 0;
     for (const TermAnchors& anchor : search.anchors) {
-        const __m128i nearBytes =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + anchor.nearOffset));
-        const __m128i farBytes =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + anchor.farOffset));
+        const __m128i nearBytes = loadAnchor16<Mode>(at + anchor.nearOffset, anchor.nearByte);
+        const __m128i farBytes = loadAnchor16<Mode>(at + anchor.farOffset, anchor.farByte);
         const __m128i both = _mm_and_si128(
             _mm_cmpeq_epi8(nearBytes, _mm_set1_epi8(static_cast<char>(anchor.nearByte))),
             _mm_cmpeq_epi8(farBytes, _mm_set1_epi8(static_cast<char>(anchor.farByte))));
@@ -108,6 +125,7 @@ __attribute__((target("sse2"))) std::uint32_t pairMarks16(const TermSearch& sear
     return marks;
 }
 
+template <CaseMode Mode>
 __attribute__((target("sse2"))) TERM_SEARCH_ALIGN_STACK std::size_t pairSse2(
     const TermSearch& search, const unsigned char* text, std::size_t size) {
     const std::size_t reach = anchorReach(search);
@@ -119,30 +137,30 @@ __attribute__((target("sse2"))) TERM_SEARCH_ALIGN_STACK std::size_t pairSse2(
         const __m128i farByte = _mm_set1_epi8(static_cast<char>(anchor.farByte));
         for (; size - at >= 16 + reach; at += 16) {
             const __m128i nearBytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + anchor.nearOffset));
+                loadAnchor16<Mode>(text + at + anchor.nearOffset, anchor.nearByte);
             const __m128i farBytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + anchor.farOffset));
+                loadAnchor16<Mode>(text + at + anchor.farOffset, anchor.farByte);
             const auto marks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(
                 _mm_cmpeq_epi8(nearBytes, nearByte), _mm_cmpeq_epi8(farBytes, farByte))));
             if (marks != 0) {
-                const std::size_t hit = confirmPairs(search, text, size, at, marks);
+                const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
                 if (hit != kNoOccurrence) return hit;
             }
         }
     }
     for (; size - at >= 16 + reach; at += 16) {
-        const std::uint32_t marks = pairMarks16(search, text + at);
+        const std::uint32_t marks = pairMarks16<Mode>(search, text + at);
         if (marks != 0) {
-            const std::size_t hit = confirmPairs(search, text, size, at, marks);
+            const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
         }
     }
     Tail tail;
     for (; at < size; at += 16) {
         fillTail(tail, text, size, at);
-        const std::uint32_t marks = pairMarks16(search, tail.bytes);
+        const std::uint32_t marks = pairMarks16<Mode>(search, tail.bytes);
         if (marks != 0) {
-            const std::size_t hit = confirmPairs(search, text, size, at, marks);
+            const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
         }
     }
@@ -166,7 +184,7 @@ __attribute__((target("ssse3"))) __m128i teddyBuckets16(const __m128i* lo, const
     return result;
 }
 
-template <unsigned M>
+template <unsigned M, CaseMode Mode>
 __attribute__((target("ssse3"))) TERM_SEARCH_ALIGN_STACK std::size_t teddySsse3(
     const TermSearch& search, const unsigned char* text, std::size_t size) {
     __m128i lo[M];
@@ -183,7 +201,7 @@ __attribute__((target("ssse3"))) TERM_SEARCH_ALIGN_STACK std::size_t teddySsse3(
             _mm_movemask_epi8(_mm_cmpeq_epi8(found, _mm_setzero_si128())) ^ 0xFFFF);
         if (marks != 0) {
             _mm_store_si128(reinterpret_cast<__m128i*>(buckets), found);
-            const std::size_t hit = confirmTeddy(search, text, size, at, marks, buckets);
+            const std::size_t hit = confirmTeddy<Mode>(search, text, size, at, marks, buckets);
             if (hit != kNoOccurrence) return hit;
         }
     }
@@ -195,7 +213,7 @@ __attribute__((target("ssse3"))) TERM_SEARCH_ALIGN_STACK std::size_t teddySsse3(
             _mm_movemask_epi8(_mm_cmpeq_epi8(found, _mm_setzero_si128())) ^ 0xFFFF);
         if (marks != 0) {
             _mm_store_si128(reinterpret_cast<__m128i*>(buckets), found);
-            const std::size_t hit = confirmTeddy(search, text, size, at, marks, buckets);
+            const std::size_t hit = confirmTeddy<Mode>(search, text, size, at, marks, buckets);
             if (hit != kNoOccurrence) return hit;
         }
     }
@@ -206,14 +224,23 @@ __attribute__((target("ssse3"))) TERM_SEARCH_ALIGN_STACK std::size_t teddySsse3(
 
 // ---- Pair filter, AVX2 ----
 
+template <CaseMode Mode>
+__attribute__((target("avx2"))) __m256i loadAnchor32(const unsigned char* at, std::uint8_t byte) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    if constexpr (Mode == CaseMode::Exact) {
+        return bytes;
+    } else {
+        return _mm256_or_si256(bytes, _mm256_set1_epi8(static_cast<char>(anchorCaseBit(byte))));
+    }
+}
+
+template <CaseMode Mode>
 __attribute__((target("avx2"))) std::uint32_t pairMarks32(const TermSearch& search,
                                                           const unsigned char* at) {
     std::uint32_t marks = 0;
     for (const TermAnchors& anchor : search.anchors) {
-        const __m256i nearBytes =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + anchor.nearOffset));
-        const __m256i farBytes =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + anchor.farOffset));
+        const __m256i nearBytes = loadAnchor32<Mode>(at + anchor.nearOffset, anchor.nearByte);
+        const __m256i farBytes = loadAnchor32<Mode>(at + anchor.farOffset, anchor.farByte);
         const __m256i both = _mm256_and_si256(
             _mm256_cmpeq_epi8(nearBytes, _mm256_set1_epi8(static_cast<char>(anchor.nearByte))),
             _mm256_cmpeq_epi8(farBytes, _mm256_set1_epi8(static_cast<char>(anchor.farByte))));
@@ -222,6 +249,7 @@ __attribute__((target("avx2"))) std::uint32_t pairMarks32(const TermSearch& sear
     return marks;
 }
 
+template <CaseMode Mode>
 __attribute__((target("avx2"))) std::size_t pairAvx2(const TermSearch& search,
                                                      const unsigned char* text, std::size_t size) {
     const std::size_t reach = anchorReach(search);
@@ -232,30 +260,30 @@ __attribute__((target("avx2"))) std::size_t pairAvx2(const TermSearch& search,
         const __m256i farByte = _mm256_set1_epi8(static_cast<char>(anchor.farByte));
         for (; size - at >= 32 + reach; at += 32) {
             const __m256i nearBytes =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + anchor.nearOffset));
+                loadAnchor32<Mode>(text + at + anchor.nearOffset, anchor.nearByte);
             const __m256i farBytes =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + anchor.farOffset));
+                loadAnchor32<Mode>(text + at + anchor.farOffset, anchor.farByte);
             const auto marks = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(
                 _mm256_cmpeq_epi8(nearBytes, nearByte), _mm256_cmpeq_epi8(farBytes, farByte))));
             if (marks != 0) {
-                const std::size_t hit = confirmPairs(search, text, size, at, marks);
+                const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
                 if (hit != kNoOccurrence) return hit;
             }
         }
     }
     for (; size - at >= 32 + reach; at += 32) {
-        const std::uint32_t marks = pairMarks32(search, text + at);
+        const std::uint32_t marks = pairMarks32<Mode>(search, text + at);
         if (marks != 0) {
-            const std::size_t hit = confirmPairs(search, text, size, at, marks);
+            const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
         }
     }
     Tail tail;
     for (; at < size; at += 32) {
         fillTail(tail, text, size, at);
-        const std::uint32_t marks = pairMarks32(search, tail.bytes);
+        const std::uint32_t marks = pairMarks32<Mode>(search, tail.bytes);
         if (marks != 0) {
-            const std::size_t hit = confirmPairs(search, text, size, at, marks);
+            const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
         }
     }
@@ -279,7 +307,7 @@ __attribute__((target("avx2"))) __m256i teddyBuckets32(const __m256i* lo, const 
     return result;
 }
 
-template <unsigned M>
+template <unsigned M, CaseMode Mode>
 __attribute__((target("avx2"))) std::size_t teddyAvx2(const TermSearch& search,
                                                       const unsigned char* text, std::size_t size) {
     __m256i lo[M];
@@ -298,7 +326,7 @@ __attribute__((target("avx2"))) std::size_t teddyAvx2(const TermSearch& search,
             _mm256_movemask_epi8(_mm256_cmpeq_epi8(found, _mm256_setzero_si256())));
         if (marks != 0) {
             _mm256_store_si256(reinterpret_cast<__m256i*>(buckets), found);
-            const std::size_t hit = confirmTeddy(search, text, size, at, marks, buckets);
+            const std::size_t hit = confirmTeddy<Mode>(search, text, size, at, marks, buckets);
             if (hit != kNoOccurrence) return hit;
         }
     }
@@ -310,7 +338,7 @@ __attribute__((target("avx2"))) std::size_t teddyAvx2(const TermSearch& search,
             _mm256_movemask_epi8(_mm256_cmpeq_epi8(found, _mm256_setzero_si256())));
         if (marks != 0) {
             _mm256_store_si256(reinterpret_cast<__m256i*>(buckets), found);
-            const std::size_t hit = confirmTeddy(search, text, size, at, marks, buckets);
+            const std::size_t hit = confirmTeddy<Mode>(search, text, size, at, marks, buckets);
             if (hit != kNoOccurrence) return hit;
         }
     }
@@ -339,57 +367,89 @@ bool simdEngineAvailable(TermEngine engine) {
 
 std::size_t findWithPairSse2(const TermSearch& search, const unsigned char* text,
                              std::size_t size) {
-    return pairSse2(search, text, size);
+    if (search.caseMode == CaseMode::AsciiCaseless) {
+        return pairSse2<CaseMode::AsciiCaseless>(search, text, size);
+    }
+    return pairSse2<CaseMode::Exact>(search, text, size);
 }
+
+namespace {
+
+template <CaseMode Mode>
+std::size_t teddySsse3Fingerprint(const TermSearch& search, const unsigned char* text,
+                                  std::size_t size) {
+    switch (search.teddy.fingerprint) {
+        case 1:
+            return teddySsse3<1, Mode>(search, text, size);
+        case 2:
+            return teddySsse3<2, Mode>(search, text, size);
+        case 3:
+            return teddySsse3<3, Mode>(search, text, size);
+        case 4:
+            return teddySsse3<4, Mode>(search, text, size);
+        case 5:
+            return teddySsse3<5, Mode>(search, text, size);
+        case 6:
+            return teddySsse3<6, Mode>(search, text, size);
+        case 7:
+            return teddySsse3<7, Mode>(search, text, size);
+        default:
+            return teddySsse3<8, Mode>(search, text, size);
+    }
+}
+
+}  // namespace
 
 std::size_t findWithTeddySsse3(const TermSearch& search, const unsigned char* text,
                                std::size_t size) {
-    switch (search.teddy.fingerprint) {
-        case 1:
-            return teddySsse3<1>(search, text, size);
-        case 2:
-            return teddySsse3<2>(search, text, size);
-        case 3:
-            return teddySsse3<3>(search, text, size);
-        case 4:
-            return teddySsse3<4>(search, text, size);
-        case 5:
-            return teddySsse3<5>(search, text, size);
-        case 6:
-            return teddySsse3<6>(search, text, size);
-        case 7:
-            return teddySsse3<7>(search, text, size);
-        default:
-            return teddySsse3<8>(search, text, size);
+    if (search.caseMode == CaseMode::AsciiCaseless) {
+        return teddySsse3Fingerprint<CaseMode::AsciiCaseless>(search, text, size);
     }
+    return teddySsse3Fingerprint<CaseMode::Exact>(search, text, size);
 }
 
 #ifdef TERM_SEARCH_AVX2
 std::size_t findWithPairAvx2(const TermSearch& search, const unsigned char* text,
                              std::size_t size) {
-    return pairAvx2(search, text, size);
+    if (search.caseMode == CaseMode::AsciiCaseless) {
+        return pairAvx2<CaseMode::AsciiCaseless>(search, text, size);
+    }
+    return pairAvx2<CaseMode::Exact>(search, text, size);
 }
+
+namespace {
+
+template <CaseMode Mode>
+std::size_t teddyAvx2Fingerprint(const TermSearch& search, const unsigned char* text,
+                                 std::size_t size) {
+    switch (search.teddy.fingerprint) {
+        case 1:
+            return teddyAvx2<1, Mode>(search, text, size);
+        case 2:
+            return teddyAvx2<2, Mode>(search, text, size);
+        case 3:
+            return teddyAvx2<3, Mode>(search, text, size);
+        case 4:
+            return teddyAvx2<4, Mode>(search, text, size);
+        case 5:
+            return teddyAvx2<5, Mode>(search, text, size);
+        case 6:
+            return teddyAvx2<6, Mode>(search, text, size);
+        case 7:
+            return teddyAvx2<7, Mode>(search, text, size);
+        default:
+            return teddyAvx2<8, Mode>(search, text, size);
+    }
+}
+
+}  // namespace
 
 std::size_t findWithTeddyAvx2(const TermSearch& search, const unsigned char* text,
                               std::size_t size) {
-    switch (search.teddy.fingerprint) {
-        case 1:
-            return teddyAvx2<1>(search, text, size);
-        case 2:
-            return teddyAvx2<2>(search, text, size);
-        case 3:
-            return teddyAvx2<3>(search, text, size);
-        case 4:
-            return teddyAvx2<4>(search, text, size);
-        case 5:
-            return teddyAvx2<5>(search, text, size);
-        case 6:
-            return teddyAvx2<6>(search, text, size);
-        case 7:
-            return teddyAvx2<7>(search, text, size);
-        default:
-            return teddyAvx2<8>(search, text, size);
+    if (search.caseMode == CaseMode::AsciiCaseless) {
+        return teddyAvx2Fingerprint<CaseMode::AsciiCaseless>(search, text, size);
     }
+    return teddyAvx2Fingerprint<CaseMode::Exact>(search, text, size);
 }
 #endif
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -229,6 +230,150 @@ TEST(TermSearch, AgreesWithPlainSearchOnRandomInput) {
                 const std::size_t got = searchCopy(search, text, gen.below(32), after);
                 const std::string fault = checkAnswer(terms, text, ref, search.engine, got);
                 ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
+            }
+        }
+    }
+}
+
+// ---- Raw text, ASCII letters matched regardless of case ----
+
+char asciiLowerChar(char byte) {
+    return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
+}
+
+std::string asciiLowered(std::string_view text) {
+    std::string out(text);
+    for (char& byte : out) byte = asciiLowerChar(byte);
+    return out;
+}
+
+// Letters of both cases, and the bytes one bit 5 away from a letter or from
+// each other that are not letters (@ `, [ {, ^ ~, _ DEL, C1 E1), which a
+// case-blind compare must keep apart; the text also gets non-ASCII bytes.
+constexpr std::string_view kCaselessTermBytes = "abkiKIAB@`[{^~_\x7F. 0";
+const std::vector<std::string> kCaselessTextExtras = {"\xC1",     "\xE1", "\xC3\xA9",
+                                                      "\xC3\x89", "\xFF", "\n"};
+
+std::vector<std::string> caselessTerms(Generator& gen) {
+    static constexpr std::size_t kCounts[] = {1, 1, 2, 3, 4, 8, 20, 40, 100};
+    const std::size_t count = kCounts[gen.below(std::size(kCounts))];
+    const std::size_t alphabet = 2 + gen.below(kCaselessTermBytes.size() - 1);
+    std::vector<std::string> out;
+    while (out.size() < count) {
+        if (!out.empty() && gen.below(8) == 0) {  // an earlier term in other case
+            std::string again = out[gen.below(out.size())];
+            for (char& byte : again) {
+                if (gen.below(2) == 0 && byte >= 'a' && byte <= 'z')
+                    byte = static_cast<char>(byte - 0x20);
+            }
+            out.push_back(again);
+            continue;
+        }
+        std::string term;
+        for (std::size_t n = 1 + gen.below(gen.below(3) == 0 ? 20 : 5); n > 0; --n) {
+            term += kCaselessTermBytes[gen.below(alphabet)];
+        }
+        out.push_back(term);
+    }
+    return out;
+}
+
+// Random bytes of the term alphabet and extras, with terms put in in random
+// case, often near the end.
+std::string caselessText(Generator& gen, const std::vector<std::string>& terms) {
+    static constexpr std::size_t kLengths[] = {0, 1, 7, 40, 200, 1500, 5000};
+    const std::size_t length = kLengths[gen.below(std::size(kLengths))] + gen.below(64);
+    std::string out;
+    while (out.size() < length) {
+        if (gen.below(12) == 0) {
+            out += kCaselessTextExtras[gen.below(kCaselessTextExtras.size())];
+        } else {
+            out += kCaselessTermBytes[gen.below(kCaselessTermBytes.size())];
+        }
+    }
+    for (std::size_t n = gen.below(4); n > 0; --n) {
+        std::string term = terms[gen.below(terms.size())];
+        for (char& byte : term) {
+            if (gen.below(2) == 0 && byte >= 'a' && byte <= 'z')
+                byte = static_cast<char>(byte - 0x20);
+        }
+        const std::size_t at =
+            gen.below(2) == 0 ? gen.below(out.size() + 1)
+                              : out.size() - gen.below(std::min<std::size_t>(out.size(), 300) + 1);
+        out.insert(at, term);
+    }
+    return out;
+}
+
+TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
+    Generator gen;
+    const std::vector<TermEngine> engines = availableEngines();
+    for (int round = 0; round < 1600; ++round) {
+        const std::vector<std::string> terms = caselessTerms(gen);
+        std::vector<std::string> lowered;
+        for (const std::string& term : terms) lowered.push_back(asciiLowered(term));
+        std::vector<TermSearch> searches;
+        for (const TermEngine engine : engines) {
+            searches.push_back(buildAsciiCaselessSearch(terms, engine).value());
+        }
+        searches.push_back(buildAsciiCaselessSearch(terms).value());
+        searches.push_back(buildAsciiCaselessSearch(terms, TermEngine::Dfa, 64).value());
+        for (const std::size_t from : {std::size_t{0}, searches.size() - 1}) {
+            TermSearch search = searches[from];
+            search.dfa.span = 32;
+            searches.push_back(search);
+        }
+        const std::vector<bool> kept = keptTerms(lowered);
+        for (int sample = 0; sample < 4; ++sample) {
+            const std::string text = caselessText(gen, terms);
+            // Offsets of the lowered text are those of the text itself.
+            const std::string plain = asciiLowered(text);
+            const Reference ref = reference(lowered, kept, plain);
+            const std::string after = sample % 2 == 0 ? terms[gen.below(terms.size())] : "";
+            for (const TermSearch& search : searches) {
+                ASSERT_EQ(search.caseMode, CaseMode::AsciiCaseless);
+                const std::size_t got = searchCopy(search, text, gen.below(32), after);
+                const std::string fault = checkAnswer(lowered, plain, ref, search.engine, got);
+                ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
+            }
+        }
+    }
+}
+
+TEST(TermSearchCaseless, OfferedOnlyWhenEveryKeptTermIsAscii) {
+    EXPECT_FALSE(buildAsciiCaselessSearch({"doc", "relat\xC3\xB3rio"}).has_value());
+    EXPECT_FALSE(buildAsciiCaselessSearch({"\xED\xB2\x80"}).has_value());
+    // A term that holds a kept ASCII term is dropped, so it does not matter.
+    const std::optional<TermSearch> dropped = buildAsciiCaselessSearch({"rio", "relat\xC3\xB3rio"});
+    ASSERT_TRUE(dropped.has_value());
+    EXPECT_EQ(dropped->terms, std::vector<std::string>{"rio"});
+    const std::optional<TermSearch> mixed = buildAsciiCaselessSearch({"PDF", "pdf", "Doc"});
+    ASSERT_TRUE(mixed.has_value());
+    EXPECT_EQ(mixed->terms, (std::vector<std::string>{"doc", "pdf"}));
+    const std::optional<TermSearch> none = buildAsciiCaselessSearch({""});
+    ASSERT_TRUE(none.has_value());
+    EXPECT_EQ(none->engine, TermEngine::None);
+}
+
+// Every engine, one term at a time, against every byte value next to the
+// letters: only the two cases of a letter match it.
+TEST(TermSearchCaseless, MatchesBothCasesOfLettersOnly) {
+    for (const TermEngine engine : availableEngines()) {
+        for (const std::string term : {"q", "xq", "q@", "`z", "{k", "k~_"}) {
+            const TermSearch search = buildAsciiCaselessSearch({term}, engine).value();
+            for (unsigned byte = 0; byte < 256; ++byte) {
+                for (std::size_t at = 0; at < term.size(); ++at) {
+                    std::string text = std::string(40, '.') + term + std::string(40, '.');
+                    text[40 + at] = static_cast<char>(byte);
+                    const auto termByte = static_cast<unsigned char>(term[at]);
+                    const bool same = byte == termByte || (termByte >= 'a' && termByte <= 'z' &&
+                                                           byte == (termByte ^ 0x20u));
+                    const std::size_t got = findOccurrence(search, text.data(), text.size());
+                    const std::size_t want =
+                        !same ? kNone : (startsFirst(search.engine) ? 40 : 40 + term.size() - 1);
+                    ASSERT_EQ(got, want) << "engine " << static_cast<int>(engine) << ", term ["
+                                         << term << "], byte " << byte << " at " << at;
+                }
             }
         }
     }
