@@ -17,6 +17,12 @@ cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
 
+echo "== End-to-end cases under valgrind memcheck =="
+bash tools/run_valgrind.sh
+
+echo "== Fuzzing (about a minute per target) =="
+bash tests/fuzz/run_fuzzers.sh 60
+
 echo "== Benchmark smoke run (optimised build; tiny workloads, targets not enforced) =="
 cmake --preset release >/dev/null
 cmake --build --preset release
