@@ -139,7 +139,7 @@ nutrição psicologia fonoaudiologia enfermagem farmácia
 reconciliation appraisal subpoena affidavit indemnity arbitration escrow
 underwriting procurement requisition amortization depreciation liquidation
 receivership bankruptcy garnishment lien easement zoning surveyor blueprint
-specification schematic datasheet firmware bootloader calibration tolerance
+requirements schematic datasheet firmware bootloader calibration tolerance
 metallurgy welding fabrication extrusion lithography stoichiometry titration
 chromatography spectroscopy microscopy crystallography thermodynamics
 photosynthesis mitochondria genome phylogeny taxonomy herbarium fossil
