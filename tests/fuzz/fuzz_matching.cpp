@@ -5,7 +5,7 @@
 // processor can run (plus automata with few rows and other spans) the way
 // the run uses it: on a multi-line folded text, again from the line after
 // each hit; and with each engine markHitLines, which the run calls on whole
-// lists.
+// lists, also given the engine's caseless search of unfolded text.
 //
 // Input: two option bytes, then the terms (one per line, LF-separated), a
 // 0x01 byte, and the text (its lines also serve as folder/file pairs).
@@ -13,15 +13,16 @@
 //   byte 0 bits 5-6: the budget of the extra automaton; bit 7: its span
 //   byte 1 bits 0-2: the searches see the text (with an LF after it) 1, 1, 1,
 //                    1, 4, 16 or 64 times over, or as often as it takes to
-//                    pass 64 KiB: long texts, with many windows of the widest
-//                    automaton span and several blocks for markHitLines (only
-//                    one chosen engine then besides the automata)
+//                    pass 320 KiB: long texts, with many windows of the widest
+//                    automaton span and several blocks for markHitLines (with
+//                    fewer engines: long texts cost time)
 //   byte 1 bits 3-4: markHitLines looks at all lines, all, all but the last,
 //                    or half of them
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -236,72 +237,89 @@ void checkSearch(const filter::TermSearch& search, const std::string& label, con
 
 // The lines markHitLines marks must be exactly those that hold a term,
 // among the first lineLimit; the hits vector is as long as the run makes it.
-void checkHitLines(const filter::TermSearch& search, const std::string& label, const SearchCase& c,
+void checkHitLines(const filter::TermSearch& search, const filter::TermSearch* rawSearch,
+                   const std::string& label, const SearchCase& c,
                    const std::vector<std::string>& terms, filter::FoldBuffer& buffer) {
     const auto limit = static_cast<std::size_t>(std::max(c.lineLimit, 0));
     std::vector<bool> hits(limit, false);
-    filter::markHitLines(c.joined, c.lineLimit, search, hits, buffer);
+    filter::markHitLines(c.joined, c.lineLimit, search, rawSearch, hits, buffer);
     for (std::size_t line = 0; line < limit; ++line) {
         const bool want = c.unitLineHits[line % c.unitLineHits.size()];
-        FUZZ_CHECK(hits[line] == want, label + " (engine " + engineName(search.engine) +
-                                           "): markHitLines says line " + std::to_string(line) +
-                                           (hits[line] ? " holds" : " does not hold") +
-                                           " a term (limit " + std::to_string(c.lineLimit) + ", " +
-                                           std::to_string(c.copies) + " copies of " +
-                                           hex(c.joined.substr(0, c.joined.size() / c.copies)) +
-                                           ")\nterms\n" + describeTerms(terms));
+        FUZZ_CHECK(hits[line] == want,
+                   label + " (engine " + engineName(search.engine) +
+                       (rawSearch ? ", unfolded blocks searched caseless" : "") +
+                       "): markHitLines says line " + std::to_string(line) +
+                       (hits[line] ? " holds" : " does not hold") + " a term (limit " +
+                       std::to_string(c.lineLimit) + ", " + std::to_string(c.copies) +
+                       " copies of " + hex(c.joined.substr(0, c.joined.size() / c.copies)) +
+                       ")\nterms\n" + describeTerms(terms));
+    }
+}
+
+// The shortest span at least the warm-up, or 0 (one stream) when `alone`.
+void setSpan(filter::TermDfa& dfa, bool alone) {
+    dfa.span = 0;
+    if (alone) return;
+    for (const std::uint32_t span : {32u, 128u, 256u, 2048u}) {
+        if (span >= dfa.warmUp) {
+            dfa.span = span;
+            return;
+        }
     }
 }
 
 void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<std::string>& terms,
                    const std::vector<std::u32string>& termUnits, std::string_view text) {
-    // The last choice makes the joined text just longer than 64 KiB, so that
+    // The last choice makes the joined text longer than 256 KiB, so that
     // markHitLines folds and searches it in more than one block.
     static constexpr std::size_t kCopies[] = {1, 1, 1, 1, 4, 16, 64, 0};
     const std::size_t copies = kCopies[layout & 7u] > 0
                                    ? kCopies[layout & 7u]
-                                   : (std::size_t{64} << 10) / (text.size() + 1) + 1;
+                                   : (std::size_t{320} << 10) / (text.size() + 1) + 1;
     const SearchCase c =
         makeSearchCase(termUnits, text, copies, static_cast<std::uint8_t>((layout >> 3) & 3u));
     const std::size_t shift = options & 31u;
     filter::FoldBuffer buffer;  // kept between calls, as the run does
-    const auto check = [&](const filter::TermSearch& search, const std::string& label) {
-        checkSearch(search, label, c, terms, shift);
-        checkHitLines(search, label, c, terms, buffer);
+    // Each search also with its caseless twin (offered for pure ASCII terms),
+    // which markHitLines uses on blocks that nothing folds into ASCII.
+    const auto check = [&](const filter::TermSearch& search,
+                           const std::optional<filter::TermSearch>& raw, const std::string& label) {
+        if (c.folded.size() <= (std::size_t{128} << 10))
+            checkSearch(search, label, c, terms, shift);
+        checkHitLines(search, nullptr, label, c, terms, buffer);
+        if (raw) checkHitLines(search, &*raw, label, c, terms, buffer);
     };
-    check(filter::buildTermSearch(terms), "default");
+    check(filter::buildTermSearch(terms), filter::buildAsciiCaselessSearch(terms), "default");
+    // Long texts cost time: there one chosen engine is enough, or for the
+    // longest the default one only.
+    if (c.folded.size() > (std::size_t{128} << 10)) return;
     std::vector<filter::TermEngine> engines;
     for (const filter::TermEngine engine :
          {filter::TermEngine::Dfa, filter::TermEngine::PairSse2, filter::TermEngine::PairAvx2,
           filter::TermEngine::TeddySsse3, filter::TermEngine::TeddyAvx2}) {
         if (filter::termEngineAvailable(engine)) engines.push_back(engine);
     }
-    // Long texts cost time: there one chosen engine is enough.
-    if (c.folded.size() > (std::size_t{16} << 10)) {
-        engines = {engines[options % engines.size()]};
-    }
+    if (c.folded.size() > (std::size_t{16} << 10)) engines = {engines[options % engines.size()]};
     for (const filter::TermEngine engine : engines) {
-        check(filter::buildTermSearch(terms, engine), "chosen");
+        check(filter::buildTermSearch(terms, engine),
+              filter::buildAsciiCaselessSearch(terms, engine), "chosen");
     }
     // An automaton with only a few rows steps through the trie in deep states.
-    check(filter::buildTermSearch(terms, filter::TermEngine::Dfa, 64), "budget 64");
+    check(filter::buildTermSearch(terms, filter::TermEngine::Dfa, 64),
+          filter::buildAsciiCaselessSearch(terms, filter::TermEngine::Dfa, 64), "budget 64");
 
     // One more automaton: another budget, and either one stream or the
     // shortest span its warm-up allows (many window and stream boundaries).
     static constexpr std::size_t kBudgets[] = {filter::kTermDfaBudgetBytes, 300, 2048, 16384};
     const std::size_t budget = kBudgets[(options >> 5) & 3u];
+    const bool alone = (options & 0x80) == 0;
     filter::TermSearch extra = filter::buildTermSearch(terms, filter::TermEngine::Dfa, budget);
-    if (options & 0x80) {
-        for (const std::uint32_t span : {32u, 128u, 256u, 2048u}) {
-            if (span >= extra.dfa.warmUp) {
-                extra.dfa.span = span;
-                break;
-            }
-        }
-    } else {
-        extra.dfa.span = 0;
-    }
-    check(extra, "budget " + std::to_string(budget) + ", span " + std::to_string(extra.dfa.span));
+    setSpan(extra.dfa, alone);
+    std::optional<filter::TermSearch> extraRaw =
+        filter::buildAsciiCaselessSearch(terms, filter::TermEngine::Dfa, budget);
+    if (extraRaw) setSpan(extraRaw->dfa, alone);
+    check(extra, extraRaw,
+          "budget " + std::to_string(budget) + ", span " + std::to_string(extra.dfa.span));
 }
 
 }  // namespace

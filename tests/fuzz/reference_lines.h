@@ -12,18 +12,15 @@ namespace reference {
 
 inline std::vector<std::string> splitLines(std::string_view bytes) {
     std::vector<std::string> lines;
-    std::string current;
+    std::size_t start = 0;  // of the current line
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const char byte = bytes[i];
-        if (byte == '\n' || byte == '\0' || byte == '\r') {
-            lines.push_back(current);
-            current.clear();
-            if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            current.push_back(byte);
-        }
+        if (byte != '\n' && byte != '\0' && byte != '\r') continue;
+        lines.emplace_back(bytes.substr(start, i - start));
+        if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
     }
-    if (!current.empty()) lines.push_back(current);
+    if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
     return lines;
 }
 

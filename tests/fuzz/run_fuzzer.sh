@@ -3,14 +3,23 @@
 # Fails (non-zero) on any finding: a failed check, a sanitizer report, a
 # crash, a leak, a timeout. The committed seeds are only read.
 # Usage: run_fuzzer.sh FUZZER SEED_DIR WORK_DIR SECONDS [libFuzzer option ...]
-# WORK_DIR receives corpus/ (the seeds and every new input), findings/ and log.txt.
+# WORK_DIR receives corpus/ (the seeds and every new input), findings/, tmp/ and log.txt.
 set -euo pipefail
 fuzzer=$1 seeds=$2 work=$3 seconds=$4
 shift 4
 
+# Another run of the same target in this build waits for this one to end
+# instead of sharing (and clearing) its folder.
+mkdir -p "$(dirname "$work")"
+exec 9>"$work.lock"
+flock 9
+
 rm -rf "$work"
-mkdir -p "$work/corpus" "$work/findings"
+mkdir -p "$work/corpus" "$work/findings" "$work/tmp"
 cp "$seeds"/* "$work/corpus/"
+# The targets' scratch folders go here too, so that a run that ends on a
+# finding leaves nothing behind in the system's temporary folder.
+export TMPDIR="$work/tmp"
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
