@@ -1,5 +1,6 @@
 #include "filter/hit_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
@@ -29,6 +30,35 @@ const char* blockEnd(const char* begin, const char* end) {
     return lineFeed ? static_cast<const char*>(lineFeed) + 1 : end;
 }
 
+// Marks the hit lines among the lines of [block, end) (whole lines of
+// `text`), the first of which is line `firstLine`, finding each hit's line
+// among the line ends (offsets in `text` of every line's LF); returns the
+// number of the line after the block.
+std::size_t markBlockByLineEnds(const char* text, const char* block, const char* end,
+                                std::size_t firstLine, std::size_t limit, const TermSearch& search,
+                                std::span<const std::size_t> lineEnds, std::vector<bool>& hits) {
+    const auto linesBefore = [&](std::size_t from, std::size_t offset) {
+        return static_cast<std::size_t>(
+            std::lower_bound(lineEnds.begin() + static_cast<std::ptrdiff_t>(from), lineEnds.end(),
+                             offset) -
+            lineEnds.begin());
+    };
+    const char* cursor = block;
+    std::size_t line = firstLine;
+    while (cursor != end) {
+        const std::size_t offset =
+            findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor));
+        if (offset == kNoOccurrence) break;
+        // No term holds an LF, so the first LF at or after the hit ends its line.
+        line = linesBefore(line, static_cast<std::size_t>(cursor - text) + offset);
+        if (line >= limit) return line;
+        hits[line] = true;
+        cursor = text + lineEnds[line] + 1;
+        ++line;
+    }
+    return linesBefore(line, static_cast<std::size_t>(end - text));
+}
+
 // Marks the hit lines among the lines of `text` (whole lines), the first of
 // which is line `firstLine`; returns the line number after the last one
 // looked at.
@@ -53,17 +83,23 @@ std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, 
     }
 }
 
-}  // namespace
-
-bool hasAsciiFoldLead(const char* begin, std::size_t size) {
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+template <bool Latin>
+bool hasFoldLeadSse2(const char* begin, std::size_t size) {
     const char* p = begin;
     const char* end = begin + size;
     const __m128i c4 = _mm_set1_epi8(static_cast<char>(0xC4));
     const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
+    const __m128i c5 = _mm_set1_epi8(static_cast<char>(0xC5));
+    const __m128i e1 = _mm_set1_epi8(static_cast<char>(0xE1));
     const auto leads = [&](const char* at) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        return _mm_or_si128(_mm_cmpeq_epi8(bytes, c4), _mm_cmpeq_epi8(bytes, e2));
+        __m128i found = _mm_or_si128(_mm_cmpeq_epi8(bytes, c4), _mm_cmpeq_epi8(bytes, e2));
+        if constexpr (Latin) {
+            found = _mm_or_si128(
+                found, _mm_or_si128(_mm_cmpeq_epi8(bytes, c5), _mm_cmpeq_epi8(bytes, e1)));
+        }
+        return found;
     };
     // Four steps per test: the answer is almost always no.
     for (; end - p >= 64; p += 64) {
@@ -75,11 +111,24 @@ bool hasAsciiFoldLead(const char* begin, std::size_t size) {
         if (_mm_movemask_epi8(leads(p)) != 0) return true;
     }
     for (; p != end; ++p) {
-        if (*p == static_cast<char>(0xC4) || *p == static_cast<char>(0xE2)) return true;
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte == 0xC4 || byte == 0xE2 || (Latin && (byte == 0xC5 || byte == 0xE1))) return true;
     }
     return false;
+}
+#endif
+
+}  // namespace
+
+bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+    return latin ? hasFoldLeadSse2<true>(begin, size) : hasFoldLeadSse2<false>(begin, size);
 #else
-    return std::memchr(begin, 0xC4, size) != nullptr || std::memchr(begin, 0xE2, size) != nullptr;
+    const auto* p = reinterpret_cast<const unsigned char*>(begin);
+    for (const auto* end = p + size; p != end; ++p) {
+        if (*p == 0xC4 || *p == 0xE2 || (latin && (*p == 0xC5 || *p == 0xE1))) return true;
+    }
+    return false;
 #endif
 }
 
@@ -90,6 +139,12 @@ void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearc
 
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, std::vector<bool>& hits, FoldBuffer& buffer) {
+    markHitLines(text, {}, lineLimit, search, rawSearch, hits, buffer);
+}
+
+void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
+                  std::int32_t lineLimit, const TermSearch& search, const TermSearch* rawSearch,
+                  std::vector<bool>& hits, FoldBuffer& buffer) {
     const auto limit = static_cast<std::size_t>(lineLimit > 0 ? lineLimit : 0);
     const char* raw = text.data();
     const char* rawEnd = raw + text.size();
@@ -97,15 +152,18 @@ void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearc
     while (raw != rawEnd && blockFirstLine < limit) {
         const char* rawBlockEnd = blockEnd(raw, rawEnd);
         const auto rawSize = static_cast<std::size_t>(rawBlockEnd - raw);
-        if (rawSearch != nullptr && !hasAsciiFoldLead(raw, rawSize)) {
-            blockFirstLine = markBlock(raw, rawBlockEnd, blockFirstLine, limit, *rawSearch, hits);
+        if (rawSearch != nullptr && !hasFoldLead(raw, rawSize, rawSearch->latinTerms)) {
+            blockFirstLine =
+                lineEnds.empty()
+                    ? markBlock(raw, rawBlockEnd, blockFirstLine, limit, *rawSearch, hits)
+                    : markBlockByLineEnds(text.data(), raw, rawBlockEnd, blockFirstLine, limit,
+                                          *rawSearch, lineEnds, hits);
             raw = rawBlockEnd;
             continue;
         }
-        if (buffer.capacity < kMaxFoldGrowth * rawSize) {
+        if (textio::largeBufferSize(buffer.bytes) < kMaxFoldGrowth * rawSize) {
             buffer.bytes.reset();  // the old block first: a long line may need much room
-            buffer.capacity = kMaxFoldGrowth * rawSize;
-            buffer.bytes = std::make_unique_for_overwrite<char[]>(buffer.capacity);
+            buffer.bytes = textio::allocateLargeBuffer(kMaxFoldGrowth * rawSize);
         }
         const char* foldedEnd = foldInto({raw, rawSize}, buffer.bytes.get());
         // Folding keeps every LF, so line numbers carry over from raw to folded.

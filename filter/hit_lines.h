@@ -6,20 +6,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "filter/term_search.h"
+#include "textio/large_buffer.h"
 
 namespace filter {
 
 // Room for one folded block; grown only for a line longer than a block. Left
 // uninitialised, so that the pages a block never reaches cost no memory.
 struct FoldBuffer {
-    std::unique_ptr<char[]> bytes;
-    std::size_t capacity = 0;
+    textio::LargeBuffer bytes;
 };
 
 // For each of the first `lineLimit` lines of `text` (a joined list: every
@@ -27,17 +27,27 @@ struct FoldBuffer {
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   std::vector<bool>& hits, FoldBuffer& buffer);
 
-// The same, given also `rawSearch` (CaseMode::AsciiCaseless, built from the
-// same terms) or null: a block holding no byte C4 or E2 is searched raw with
-// it, unfolded. Only U+0130 (C4 B0) and U+212A (E2 84 AA) fold to ASCII from
-// beyond it, and folding keeps every other character ASCII or not as it was,
-// so pure ASCII terms occur in such a block, at the same offsets, exactly
-// where they occur in its folded form.
+// The same, given also `rawSearch` (CaseMode::Caseless, built from the same
+// terms) or null: a block holding no lead byte of a character that folds into
+// the terms' range from beyond it (see hasFoldLead) is searched raw with it,
+// unfolded. Folding keeps every other character in that range or out of it as
+// it was, so the terms occur in such a block exactly where they occur in its
+// folded form (the offsets differ only past characters out of the range,
+// which no term holds).
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, std::vector<bool>& hits, FoldBuffer& buffer);
 
-// Whether [begin, begin + size) holds a byte that may start a non-ASCII
-// character folding to ASCII: C4 or E2.
-bool hasAsciiFoldLead(const char* begin, std::size_t size);
+// The same, given also where each line of `text` ends (the offset of its LF,
+// one per line, as a block reader gives them): in the blocks searched raw, a
+// hit's line is then looked up instead of counted.
+void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
+                  std::int32_t lineLimit, const TermSearch& search, const TermSearch* rawSearch,
+                  std::vector<bool>& hits, FoldBuffer& buffer);
+
+// Whether [begin, begin + size) holds a byte that may start a character from
+// beyond ASCII that folds to ASCII, U+0130 İ (C4) or U+212A Kelvin (E2), or,
+// when `latin`, beyond Latin-1 to Latin-1 as well: U+0178 Ÿ (C5), U+1E9E ẞ
+// (E1), U+212B Ångström (E2).
+bool hasFoldLead(const char* begin, std::size_t size, bool latin);
 
 }  // namespace filter

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "textio/large_buffer.h"
+
 namespace filter {
 
 inline constexpr const char* kTreeNameFile = "searchTreeName.txt";
@@ -25,18 +27,20 @@ struct ScratchList {
 };
 
 // The kept locations, in the order their pairs were tested, each followed by
-// one LF (a location never holds LF).
+// one LF (a location never holds LF), in one buffer that doubles as it fills.
 struct ResultList {
-    std::string text;
+    textio::LargeBuffer bytes;
+    std::size_t size = 0;
 };
 
 struct RunState {
     std::string treeName;
     ScratchList terms;
-    // Only the count: the run streams the folders past in blocks (they are
-    // usually the largest list) instead of holding their text.
+    // Only the counts: the run streams both lists past together in blocks
+    // instead of holding their text. folders.count is the number of
+    // locations; files.count, the file names read, plays no part.
     ScratchList folders;
-    ScratchList files;  // its count plays no part: folders.count is the number of locations
+    ScratchList files;
     ResultList results;
     std::int32_t matchCount = 0;
 };
@@ -81,6 +85,10 @@ struct FieldCursor {
     std::string_view rest;
 };
 std::string_view nextField(FieldCursor& cursor);
+
+// Adds the location folder\file (always exactly one backslash between them).
+void appendLocation(ResultList& results, std::string_view folder, std::string_view file);
+std::string_view resultText(const ResultList& results);
 
 // Appends one block: the tree name line and one line per kept location. The
 // block lands whole or not at all; nothing is reported.

@@ -36,28 +36,44 @@ TermSearch buildBase(const std::vector<std::string>& foldedTerms, std::size_t df
     return search;
 }
 
-bool pureAscii(const std::string& term) {
-    return std::all_of(term.begin(), term.end(),
-                       [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+// Whether raw text can show every folded form of the term: ASCII bytes and
+// C3 pairs only, none of them a capital.
+bool rawComparable(const std::string& term) {
+    for (std::size_t i = 0; i < term.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(term[i]);
+        if (byte < 0x80) {
+            if (caselessByte(byte) != byte) return false;
+            continue;
+        }
+        if (byte != 0xC3 || i + 1 == term.size()) return false;
+        const auto second = static_cast<unsigned char>(term[++i]);
+        if ((second & 0xC0u) != 0x80u || caselessByte(second) != second) return false;
+    }
+    return true;
 }
 
 // The automaton over lowercased terms, with each capital read as its small
-// letter; nullopt when some kept term is not pure ASCII.
+// letter; nullopt when some kept term is not raw-comparable.
 std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& foldedTerms,
                                             std::size_t dfaBudgetBytes) {
     std::vector<std::string> lowered = foldedTerms;
     for (std::string& term : lowered) {
         for (char& byte : term)
-            byte = static_cast<char>(asciiLower(static_cast<unsigned char>(byte)));
+            byte = static_cast<char>(caselessByte(static_cast<unsigned char>(byte)));
     }
     TermSearch search = buildBase(lowered, dfaBudgetBytes);
-    if (!std::all_of(search.terms.begin(), search.terms.end(), pureAscii)) return std::nullopt;
-    search.caseMode = CaseMode::AsciiCaseless;
-    search.dfa.caseMode = CaseMode::AsciiCaseless;
-    // No term holds a capital, so each one is still in the class of bytes
-    // on no edge, and can join its small letter's class.
-    for (unsigned byte = 'A'; byte <= 'Z'; ++byte) {
-        search.dfa.byteClass[byte] = search.dfa.byteClass[byte | 0x20u];
+    if (!std::all_of(search.terms.begin(), search.terms.end(), rawComparable)) return std::nullopt;
+    search.caseMode = CaseMode::Caseless;
+    search.dfa.caseMode = CaseMode::Caseless;
+    search.latinTerms = std::any_of(search.terms.begin(), search.terms.end(), [](const auto& term) {
+        return std::any_of(term.begin(), term.end(),
+                           [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; });
+    });
+    // No term holds a capital byte, so each one is still in the class of
+    // bytes on no edge, and can join its small letter's class.
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const unsigned char small = caselessByte(static_cast<unsigned char>(byte));
+        if (small != byte) search.dfa.byteClass[byte] = search.dfa.byteClass[small];
     }
     return search;
 }
@@ -91,14 +107,14 @@ TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms, TermEngi
     return search;
 }
 
-std::optional<TermSearch> buildAsciiCaselessSearch(const std::vector<std::string>& foldedTerms) {
+std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms) {
     std::optional<TermSearch> search = buildCaselessBase(foldedTerms, kTermDfaBudgetBytes);
     if (search) prepareEngine(*search, bestEngine(*search));
     return search;
 }
 
-std::optional<TermSearch> buildAsciiCaselessSearch(const std::vector<std::string>& foldedTerms,
-                                                   TermEngine engine, std::size_t dfaBudgetBytes) {
+std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
+                                              TermEngine engine, std::size_t dfaBudgetBytes) {
     std::optional<TermSearch> search = buildCaselessBase(foldedTerms, dfaBudgetBytes);
     if (search) prepareEngine(*search, engine);
     return search;

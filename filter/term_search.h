@@ -44,12 +44,16 @@ struct TermTrieNode {
 };
 
 // How text bytes compare with term bytes. Folded text is compared exactly.
-// Raw text can be searched instead when every term is pure ASCII and the text
-// holds nothing that folds to ASCII from beyond it: then A-Z match a-z and
-// every other byte matches only itself.
+// Raw text can be searched instead when every term is made of ASCII and
+// two-byte Latin-1 letters (lead C3) only, and the text holds nothing that
+// folds into those from beyond them: then each byte of A-Z and of 80..9E but
+// 97 (the second bytes of the Latin-1 capitals À..Þ but ×) matches the byte
+// 0x20 above it too, and every other byte only itself. In a term a second
+// byte always follows C3, which the text must match exactly, so a byte 80..9E
+// after another lead can never be taken for a Latin-1 capital.
 enum class CaseMode : std::uint8_t {
     Exact,
-    AsciiCaseless,
+    Caseless,
 };
 
 struct TermDfa {
@@ -96,6 +100,7 @@ struct TermTeddy {
 struct TermSearch {
     TermEngine engine = TermEngine::None;
     CaseMode caseMode = CaseMode::Exact;
+    bool latinTerms = false;  // caseless: some kept term holds a Latin-1 letter
     // The kept terms: duplicates dropped, and every term that contains
     // another dropped too (wherever it occurs, the shorter one occurs).
     std::vector<std::string> terms;
@@ -118,13 +123,14 @@ inline constexpr std::size_t kTermDfaBudgetBytes = std::size_t{32} << 20;
 TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms, TermEngine engine,
                            std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
 
-// A search of raw text that matches A-Z and a-z alike (terms are lowercased
-// first). Only offered when every kept term is pure ASCII: a term with other
-// bytes may meet a folded form that the raw text does not show.
-std::optional<TermSearch> buildAsciiCaselessSearch(const std::vector<std::string>& foldedTerms);
-std::optional<TermSearch> buildAsciiCaselessSearch(
-    const std::vector<std::string>& foldedTerms, TermEngine engine,
-    std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
+// A search of raw text that matches capitals and small letters of ASCII and
+// Latin-1 alike (CaseMode::Caseless; terms are lowercased first). Only offered
+// when every kept term is made of ASCII and C3 pairs: a term with other
+// characters may meet a folded form that the raw text does not show.
+std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms);
+std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
+                                              TermEngine engine,
+                                              std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
 
 bool termEngineAvailable(TermEngine engine);
 

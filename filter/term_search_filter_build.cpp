@@ -96,9 +96,7 @@ void addTerm(NibbleSets& lo, NibbleSets& hi, const std::string& term, std::uint3
         const auto byte = static_cast<unsigned char>(term[p]);
         addByte(lo, hi, p, byte);
         // A capital differs from its small letter in the high nibble only.
-        if (caseMode == CaseMode::AsciiCaseless && byte >= 'a' && byte <= 'z') {
-            addByte(lo, hi, p, byte ^ 0x20u);
-        }
+        if (caseMode == CaseMode::Caseless && hasCapital(byte)) addByte(lo, hi, p, byte ^ 0x20u);
     }
 }
 

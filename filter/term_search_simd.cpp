@@ -84,10 +84,11 @@ std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, st
     return kNoOccurrence;
 }
 
-// In caseless mode a letter anchor is compared after setting bit 5 of the
-// text byte, which turns only its capital into it; other anchors exactly.
+// In caseless mode an anchor that has a capital is compared after setting
+// bit 5 of the text byte, which turns only that capital into it; other
+// anchors exactly.
 std::uint8_t anchorCaseBit(std::uint8_t anchorByte) {
-    return anchorByte >= 'a' && anchorByte <= 'z' ? 0x20 : 0;
+    return hasCapital(anchorByte) ? 0x20 : 0;
 }
 
 std::size_t anchorReach(const TermSearch& search) {
@@ -367,8 +368,8 @@ bool simdEngineAvailable(TermEngine engine) {
 
 std::size_t findWithPairSse2(const TermSearch& search, const unsigned char* text,
                              std::size_t size) {
-    if (search.caseMode == CaseMode::AsciiCaseless) {
-        return pairSse2<CaseMode::AsciiCaseless>(search, text, size);
+    if (search.caseMode == CaseMode::Caseless) {
+        return pairSse2<CaseMode::Caseless>(search, text, size);
     }
     return pairSse2<CaseMode::Exact>(search, text, size);
 }
@@ -402,8 +403,8 @@ std::size_t teddySsse3Fingerprint(const TermSearch& search, const unsigned char*
 
 std::size_t findWithTeddySsse3(const TermSearch& search, const unsigned char* text,
                                std::size_t size) {
-    if (search.caseMode == CaseMode::AsciiCaseless) {
-        return teddySsse3Fingerprint<CaseMode::AsciiCaseless>(search, text, size);
+    if (search.caseMode == CaseMode::Caseless) {
+        return teddySsse3Fingerprint<CaseMode::Caseless>(search, text, size);
     }
     return teddySsse3Fingerprint<CaseMode::Exact>(search, text, size);
 }
@@ -411,8 +412,8 @@ std::size_t findWithTeddySsse3(const TermSearch& search, const unsigned char* te
 #ifdef TERM_SEARCH_AVX2
 std::size_t findWithPairAvx2(const TermSearch& search, const unsigned char* text,
                              std::size_t size) {
-    if (search.caseMode == CaseMode::AsciiCaseless) {
-        return pairAvx2<CaseMode::AsciiCaseless>(search, text, size);
+    if (search.caseMode == CaseMode::Caseless) {
+        return pairAvx2<CaseMode::Caseless>(search, text, size);
     }
     return pairAvx2<CaseMode::Exact>(search, text, size);
 }
@@ -446,8 +447,8 @@ std::size_t teddyAvx2Fingerprint(const TermSearch& search, const unsigned char* 
 
 std::size_t findWithTeddyAvx2(const TermSearch& search, const unsigned char* text,
                               std::size_t size) {
-    if (search.caseMode == CaseMode::AsciiCaseless) {
-        return teddyAvx2Fingerprint<CaseMode::AsciiCaseless>(search, text, size);
+    if (search.caseMode == CaseMode::Caseless) {
+        return teddyAvx2Fingerprint<CaseMode::Caseless>(search, text, size);
     }
     return teddyAvx2Fingerprint<CaseMode::Exact>(search, text, size);
 }

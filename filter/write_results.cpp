@@ -21,7 +21,7 @@ void writeResults(const RunState& state) {
     if (textio::fileLength(file, start) && textio::seekTo(file, start)) {
         textio::writeText(file, state.treeName);
         textio::writeText(file, "\n");
-        textio::writeText(file, state.results.text);
+        textio::writeText(file, resultText(state.results));
         // A block lands whole or not at all: cut back a partial one.
         if (!textio::flushFile(file)) textio::truncateFile(file, start);
     }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace textio {
 
@@ -19,6 +20,19 @@ NormalizedLines normalizeLineEnds(char* begin, std::size_t size);
 
 // The number of LF bytes in [begin, begin + size).
 std::size_t countLineFeeds(const char* begin, std::size_t size);
+
+// Offsets of LFs, noted in order. `storage` only grows and its size is its
+// capacity (so that growing it is all the zeroing it ever needs); the first
+// `count` entries hold offsets.
+struct LineFeedOffsets {
+    std::vector<std::size_t> storage;
+    std::size_t count = 0;
+};
+
+// normalizeLineEnds, noting base + i for each LF at begin[i] of the result:
+// where every line of the block ends. Returns the block's new size.
+std::size_t normalizeNotingLineEnds(char* begin, std::size_t size, std::size_t base,
+                                    LineFeedOffsets& noted);
 
 // The position just after the n-th LF at or after `begin`, or `end` when
 // there are fewer: skips n lines of a joined text.

@@ -47,10 +47,13 @@ bool truncateTo(Handle handle, std::uint64_t size);
 
 void closeHandle(Handle handle);
 
-// A hint that [data, data + size) is a large buffer about to be filled
-// sequentially: where the OS supports it, back it with large pages so that
-// filling it takes a few hundred page faults instead of tens of thousands.
-void preferLargePages(void* data, std::size_t size);
+// Memory for a large buffer straight from the system: at least `size` bytes
+// (the usable size, a whole number of pages, is returned in `size`), zero on
+// first touch, backed by large pages where the system offers them, so that
+// filling it takes a page fault per 2 MiB instead of one per 4 KiB. nullptr
+// when the system has none. Given back with freeLarge(data, usable size).
+void* allocateLarge(std::size_t& size);
+void freeLarge(void* data, std::size_t size);
 
 // Process-wide preparation before any file is touched (e.g. so that exceeding
 // a file-size limit fails a write instead of killing the process).

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 
@@ -109,18 +110,29 @@ void closeHandle(Handle handle) {
     ::close(fd(handle));
 }
 
-void preferLargePages(void* data, std::size_t size) {
-#if defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kPage = 4096;
+void* allocateLarge(std::size_t& size) {
+    // Mapped 2 MiB aligned, so that every part of it can be a large page.
     constexpr std::size_t kLargePage = std::size_t{2} << 20;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kPage - 1);
-    if (end <= begin || end - begin < kLargePage) return;
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only a hint
-#else
-    (void)data;
-    (void)size;
+    if (size == 0 || size > SIZE_MAX / 2) return nullptr;
+    const std::size_t rounded = (size + kLargePage - 1) & ~(kLargePage - 1);
+    const std::size_t span = rounded + kLargePage;
+    void* mapped =
+        ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const auto base = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (base + kLargePage - 1) & ~std::uintptr_t{kLargePage - 1};
+    if (aligned != base) ::munmap(mapped, aligned - base);
+    const std::uintptr_t tail = base + span - (aligned + rounded);
+    if (tail != 0) ::munmap(reinterpret_cast<void*>(aligned + rounded), tail);
+#if defined(MADV_HUGEPAGE)
+    ::madvise(reinterpret_cast<void*>(aligned), rounded, MADV_HUGEPAGE);  // only a hint
 #endif
+    size = rounded;
+    return reinterpret_cast<void*>(aligned);
+}
+
+void freeLarge(void* data, std::size_t size) {
+    ::munmap(data, size);
 }
 
 void prepareProcess() {

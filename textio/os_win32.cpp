@@ -110,8 +110,19 @@ void closeHandle(Handle handle) {
     ::CloseHandle(toWin(handle));
 }
 
-void preferLargePages(void* /*data*/, std::size_t /*size*/) {
-    // Large pages need a privilege an ordinary program does not hold.
+void* allocateLarge(std::size_t& size) {
+    // Large pages need a privilege an ordinary program does not hold; whole
+    // pages straight from the system still spare the heap.
+    constexpr std::size_t kPage = 4096;
+    if (size == 0 || size > SIZE_MAX / 2) return nullptr;
+    const std::size_t rounded = (size + kPage - 1) & ~(kPage - 1);
+    void* data = ::VirtualAlloc(nullptr, rounded, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (data != nullptr) size = rounded;
+    return data;
+}
+
+void freeLarge(void* data, std::size_t /*size*/) {
+    ::VirtualFree(data, 0, MEM_RELEASE);
 }
 
 void prepareProcess() {

@@ -80,25 +80,6 @@ bool hasByte(TextFile& file) {
     return file.next < file.fill || refill(file);
 }
 
-// Reads raw bytes at the logical position in one large read, past the buffer:
-// bytes already read ahead come first. Returns 0 at the end or on an error.
-std::size_t readRaw(TextFile& file, char* data, std::size_t size) {
-    switchToReading(file);
-    if (file.next < file.fill) {
-        const std::size_t ahead = std::min(size, file.fill - file.next);
-        std::memcpy(data, file.buffer.data() + file.next, ahead);
-        file.next += ahead;
-        return ahead;
-    }
-    file.bufferStart += file.fill;
-    file.next = 0;
-    file.fill = 0;
-    const std::ptrdiff_t got = os::readSome(file.handle, data, size);
-    if (got <= 0) return 0;
-    file.bufferStart += static_cast<std::uint64_t>(got);
-    return static_cast<std::size_t>(got);
-}
-
 }  // namespace
 
 OpenStatus openRead(TextFile& file, const char* name) {
@@ -161,13 +142,18 @@ void readLine(TextFile& file, std::string& line) {
 std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLines) {
     if (!isOpen(file) || maxLines <= 0) return 0;
     const std::size_t start = text.size();
-    constexpr std::size_t kMinimumRead = std::size_t{1} << 20;
+    // Room for the rest of the file as its size stands, and one byte more, so
+    // that the read that finds the end needs no growth; more only if it grows.
+    std::uint64_t length = 0;
+    if (fileLength(file, length) && length < text.max_size() - start - 1) {
+        text.reserve(start + static_cast<std::size_t>(length) + 1);
+    }
+    constexpr std::size_t kMinimumRead = 64 * 1024;
     for (;;) {
         const std::size_t used = text.size();
         const std::size_t room = text.capacity() - used;
-        os::preferLargePages(text.data() + used, room);  // before anything touches it
-        text.resize(used + (room > 0 ? room : kMinimumRead));
-        const std::size_t got = readRaw(file, text.data() + used, text.size() - used);
+        text.resize(used + (room > 0 ? room : std::max(used, kMinimumRead)));
+        const std::size_t got = readBytes(file, text.data() + used, text.size() - used);
         text.resize(used + got);
         if (got == 0) break;  // the end, or a read error, which counts as the end
     }
@@ -189,46 +175,22 @@ std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLine
     return static_cast<std::int32_t>(lines);
 }
 
-std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
-    // Raw bytes per read: the block is worked on while it is still in the cache.
-    constexpr std::size_t kReadSize = 256 * 1024;
-    std::string& bytes = reader.bytes;
-    bytes.erase(0, reader.handedOut);  // what is left is a partial line, without LF
-    reader.handedOut = 0;
-    reader.lines = 0;
-    if (!isOpen(file)) return {};
-    while (!reader.endReached) {
-        const std::size_t used = bytes.size();
-        bytes.resize(used + kReadSize);
-        char* fresh = bytes.data() + used;
-        std::size_t got = readRaw(file, fresh, kReadSize);
-        if (got == 0) {
-            reader.endReached = true;
-        } else {
-            // A CR at the end of one read and an LF at the start of the next
-            // are one line end.
-            const bool endsWithCr = fresh[got - 1] == '\r';
-            if (reader.lineFeedEndsCr && fresh[0] == '\n') std::memmove(fresh, fresh + 1, --got);
-            reader.lineFeedEndsCr = endsWithCr;
-            const NormalizedLines normalized = normalizeLineEnds(fresh, got);
-            got = normalized.size;
-            reader.lines += normalized.lineFeeds;
-        }
-        bytes.resize(used + got);
-        // Hand out every whole line; a partial last line waits for more bytes.
-        // Only the new bytes can hold an LF.
-        for (std::size_t end = bytes.size(); end > used; --end) {
-            if (bytes[end - 1] == '\n') {
-                reader.handedOut = end;
-                return {bytes.data(), end};
-            }
-        }
+std::size_t readBytes(TextFile& file, char* data, std::size_t size) {
+    if (!isOpen(file)) return 0;
+    switchToReading(file);
+    if (file.next < file.fill) {
+        const std::size_t ahead = std::min(size, file.fill - file.next);
+        std::memcpy(data, file.buffer.data() + file.next, ahead);
+        file.next += ahead;
+        return ahead;
     }
-    if (bytes.empty()) return {};
-    bytes.push_back('\n');  // a last line without a line end is still a line
-    reader.handedOut = bytes.size();
-    reader.lines = 1;
-    return {bytes.data(), reader.handedOut};
+    file.bufferStart += file.fill;
+    file.next = 0;
+    file.fill = 0;
+    const std::ptrdiff_t got = os::readSome(file.handle, data, size);
+    if (got <= 0) return 0;
+    file.bufferStart += static_cast<std::uint64_t>(got);
+    return static_cast<std::size_t>(got);
 }
 
 bool fileLength(TextFile& file, std::uint64_t& length) {

@@ -61,21 +61,10 @@ void readLine(TextFile& file, std::string& line);
 // `text` instead of through the buffer.
 std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLines);
 
-// Reading the rest of a file as blocks of whole lines, for a list that need
-// not be held in memory at once. Each block holds the lines read since the
-// last one, line ends normalised to one LF after every line: the same bytes,
-// block after block, that appendLines would give in one text.
-struct LineBlockReader {
-    std::string bytes;            // the current block, then a partial line read ahead
-    std::size_t handedOut = 0;    // length of the block last returned
-    std::size_t lines = 0;        // lines in the block last returned
-    bool lineFeedEndsCr = false;  // the last byte read was a CR: an LF next belongs to it
-    bool endReached = false;
-};
-
-// The next block of whole lines, or an empty view when the file is done. The
-// view stays valid until the next call.
-std::string_view readLineBlock(TextFile& file, LineBlockReader& reader);
+// Reads raw bytes at the current position in one large read, past the
+// buffer: bytes already read ahead come first. Returns how many; 0 at the end
+// of the file or on a read error.
+std::size_t readBytes(TextFile& file, char* data, std::size_t size);
 
 // The size in bytes, after writing out waiting bytes; false if it cannot be
 // read (then nothing should be written, or it might land in the wrong place).

@@ -1,7 +1,8 @@
 // The line reader and the UTF-8 layer on arbitrary bytes, read from a real
 // file through the 4,096-byte buffer: line by line (atEnd/readLine), in bulk
-// (appendLines), in blocks of whole lines (readLineBlock), and some lines
-// line by line and the rest in bulk or in blocks. The lines must be those of
+// (appendLines), in blocks of whole lines (readLineBlock) or of a given
+// number of lines (readLines), and some lines line by line and the rest in
+// bulk or in blocks. The lines must be those of
 // a plain splitter, and each line must decode to the units of a plain
 // decoder and encode back to its very bytes.
 //
@@ -15,8 +16,9 @@
 //        bits 6-7: the data is repeated 1, 1, 4 or 16 times (so that short
 //        inputs span several buffers)
 //   3    how many lines readLine takes before appendLines takes the rest
-//   4    appendLines' line limit (0: no limit; 255: 0; 254: -1)
-//   5    bits 0-2: all set: the boundary is one of the bulk readers' 256 KiB
+//   4    appendLines' line limit (0: no limit; 255: 0; 254: -1); also the
+//        line count asked of readLines (1 + this mod 97)
+//   5    bits 0-2: all set: the boundary is one of the block readers'
 //        reads instead (a long filler); bit 3: the filler is short lines
 //        instead of one line
 #include <algorithm>
@@ -31,6 +33,7 @@
 #include "fuzz_files.h"
 #include "reference_lines.h"
 #include "reference_utf8.h"
+#include "textio/line_blocks.h"
 #include "textio/text_file.h"
 #include "textio/utf8.h"
 
@@ -39,9 +42,8 @@ namespace {
 using fuzzcheck::hex;
 
 constexpr std::size_t kOptionBytes = 6;
-// appendLines and readLineBlock read this much at a time (after what the
-// buffer holds).
-constexpr std::size_t kBulkReadSize = 256 * 1024;
+// The block readers read this much at a time (after what the buffer holds).
+constexpr std::size_t kBulkReadSize = textio::kLineBlockReadSize;
 
 struct Plan {
     std::string fileBytes;  // filler, then the data
@@ -50,6 +52,7 @@ struct Plan {
     bool askAtEnd = false;
     std::size_t readFirst = 0;
     std::int32_t maxLines = 0;
+    std::size_t chunkLines = 1;  // asked of readLines
 };
 
 Plan makePlan(const std::uint8_t* options, std::string_view input) {
@@ -77,6 +80,7 @@ Plan makePlan(const std::uint8_t* options, std::string_view input) {
     if (options[2] & 0x10) plan.prefix = "pre\r\n\xC3";
     plan.askAtEnd = (options[2] & 0x20) != 0;
     plan.readFirst = options[3];
+    plan.chunkLines = 1 + options[4] % 97;
     plan.maxLines = options[4] == 0     ? std::numeric_limits<std::int32_t>::max()
                     : options[4] == 255 ? 0
                     : options[4] == 254 ? -1
@@ -154,15 +158,32 @@ void checkThenBulk(const std::string& path, const Plan& plan, std::size_t readFi
     textio::closeFile(file);
 }
 
+// The reader's line ends are the offsets of the block's LFs.
+bool lineEndsRight(std::string_view block, const textio::LineBlockReader& reader) {
+    std::vector<std::size_t> want;
+    for (std::size_t at = 0; at < block.size(); ++at) {
+        if (block[at] == '\n') want.push_back(at);
+    }
+    return reader.lineEnds == want;
+}
+
+// Opens the file and reads `readFirst` lines with readLine; returns what the
+// rest of it should read as.
+std::string openAfterLines(textio::TextFile& file, const std::string& path, const Plan& plan,
+                           std::size_t readFirst, const std::vector<std::string>& want) {
+    openOrDie(file, path);
+    for (std::size_t i = 0; i < readFirst && i < want.size(); ++i) readOneLine(file, plan.prefix);
+    std::string wantText;
+    for (std::size_t i = readFirst; i < want.size(); ++i) wantText += want[i] + "\n";
+    return wantText;
+}
+
 // `readFirst` lines with readLine, then the rest with readLineBlock: each
 // block whole lines, each ending in LF, as many as it says.
 void checkThenBlocks(const std::string& path, const Plan& plan, std::size_t readFirst,
                      const std::vector<std::string>& want) {
     textio::TextFile file;
-    openOrDie(file, path);
-    for (std::size_t i = 0; i < readFirst && i < want.size(); ++i) readOneLine(file, plan.prefix);
-    std::string wantText;
-    for (std::size_t i = readFirst; i < want.size(); ++i) wantText += want[i] + "\n";
+    const std::string wantText = openAfterLines(file, path, plan, readFirst, want);
 
     textio::LineBlockReader reader;
     std::string text;
@@ -171,9 +192,10 @@ void checkThenBlocks(const std::string& path, const Plan& plan, std::size_t read
         if (block.empty()) break;
         const auto lineFeeds =
             static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
-        FUZZ_CHECK(block.back() == '\n' && reader.lines == lineFeeds,
-                   "readLineBlock after " + std::to_string(readFirst) + " lines: a block of " +
-                       std::to_string(reader.lines) + " lines " + hex(block));
+        FUZZ_CHECK(
+            block.back() == '\n' && reader.lines == lineFeeds && lineEndsRight(block, reader),
+            "readLineBlock after " + std::to_string(readFirst) + " lines: a block of " +
+                std::to_string(reader.lines) + " lines " + hex(block));
         text.append(block);
         FUZZ_CHECK(text.size() <= wantText.size(), "readLineBlock gives more than the file holds");
     }
@@ -181,6 +203,42 @@ void checkThenBlocks(const std::string& path, const Plan& plan, std::size_t read
                                      " lines:\ngot  " + hex(text) + "\nwant " + hex(wantText));
     FUZZ_CHECK(textio::readLineBlock(file, reader).empty(),
                "readLineBlock gave more after the end");
+    textio::closeFile(file);
+}
+
+// `readFirst` lines with readLine, then the rest by turns with readLines
+// (chunkLines at a time: exactly that many while the file lasts) and
+// readLineBlock, on one reader.
+void checkThenCounts(const std::string& path, const Plan& plan, std::size_t readFirst,
+                     const std::vector<std::string>& want) {
+    textio::TextFile file;
+    const std::string wantText = openAfterLines(file, path, plan, readFirst, want);
+    std::size_t linesLeft = want.size() > readFirst ? want.size() - readFirst : 0;
+
+    textio::LineBlockReader reader;
+    std::string text;
+    for (bool counted = true;; counted = !counted) {
+        const std::string_view block = counted ? textio::readLines(file, reader, plan.chunkLines)
+                                               : textio::readLineBlock(file, reader);
+        const auto lineFeeds =
+            static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
+        FUZZ_CHECK(
+            reader.lines == lineFeeds && lineEndsRight(block, reader) &&
+                (block.empty() || block.back() == '\n'),
+            "readLines: a block of " + std::to_string(reader.lines) + " lines " + hex(block));
+        if (counted) {
+            FUZZ_CHECK(lineFeeds == std::min(plan.chunkLines, linesLeft),
+                       "readLines(" + std::to_string(plan.chunkLines) + ") gave " +
+                           std::to_string(lineFeeds) + " lines with " + std::to_string(linesLeft) +
+                           " left");
+        }
+        linesLeft -= lineFeeds;
+        text.append(block);
+        FUZZ_CHECK(text.size() <= wantText.size(), "readLines gives more than the file holds");
+        if (block.empty() && !counted) break;
+    }
+    FUZZ_CHECK(text == wantText, "readLines after " + std::to_string(readFirst) + " lines:\ngot  " +
+                                     hex(text) + "\nwant " + hex(wantText));
     textio::closeFile(file);
 }
 
@@ -209,6 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     checkThenBulk(path, plan, plan.readFirst, want);
     checkThenBlocks(path, plan, 0, want);
     checkThenBlocks(path, plan, plan.readFirst, want);
+    checkThenCounts(path, plan, plan.readFirst, want);
 
     // The UTF-8 layer on the input's own lines (not the filler or the copies).
     for (const std::string& line : reference::splitLines(data)) checkUtf8(line);

@@ -280,8 +280,9 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
         makeSearchCase(termUnits, text, copies, static_cast<std::uint8_t>((layout >> 3) & 3u));
     const std::size_t shift = options & 31u;
     filter::FoldBuffer buffer;  // kept between calls, as the run does
-    // Each search also with its caseless twin (offered for pure ASCII terms),
-    // which markHitLines uses on blocks that nothing folds into ASCII.
+    // Each search also with its caseless twin (offered for terms of ASCII and
+    // Latin-1 letters), which markHitLines uses on blocks that nothing folds
+    // into those from beyond.
     const auto check = [&](const filter::TermSearch& search,
                            const std::optional<filter::TermSearch>& raw, const std::string& label) {
         if (c.folded.size() <= (std::size_t{128} << 10))
@@ -289,7 +290,7 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
         checkHitLines(search, nullptr, label, c, terms, buffer);
         if (raw) checkHitLines(search, &*raw, label, c, terms, buffer);
     };
-    check(filter::buildTermSearch(terms), filter::buildAsciiCaselessSearch(terms), "default");
+    check(filter::buildTermSearch(terms), filter::buildCaselessSearch(terms), "default");
     // Long texts cost time: there one chosen engine is enough, or for the
     // longest the default one only.
     if (c.folded.size() > (std::size_t{128} << 10)) return;
@@ -301,12 +302,12 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
     }
     if (c.folded.size() > (std::size_t{16} << 10)) engines = {engines[options % engines.size()]};
     for (const filter::TermEngine engine : engines) {
-        check(filter::buildTermSearch(terms, engine),
-              filter::buildAsciiCaselessSearch(terms, engine), "chosen");
+        check(filter::buildTermSearch(terms, engine), filter::buildCaselessSearch(terms, engine),
+              "chosen");
     }
     // An automaton with only a few rows steps through the trie in deep states.
     check(filter::buildTermSearch(terms, filter::TermEngine::Dfa, 64),
-          filter::buildAsciiCaselessSearch(terms, filter::TermEngine::Dfa, 64), "budget 64");
+          filter::buildCaselessSearch(terms, filter::TermEngine::Dfa, 64), "budget 64");
 
     // One more automaton: another budget, and either one stream or the
     // shortest span its warm-up allows (many window and stream boundaries).
@@ -316,7 +317,7 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
     filter::TermSearch extra = filter::buildTermSearch(terms, filter::TermEngine::Dfa, budget);
     setSpan(extra.dfa, alone);
     std::optional<filter::TermSearch> extraRaw =
-        filter::buildAsciiCaselessSearch(terms, filter::TermEngine::Dfa, budget);
+        filter::buildCaselessSearch(terms, filter::TermEngine::Dfa, budget);
     if (extraRaw) setSpan(extraRaw->dfa, alone);
     check(extra, extraRaw,
           "budget " + std::to_string(budget) + ", span " + std::to_string(extra.dfa.span));

@@ -12,21 +12,29 @@
 #include "filter/fold.h"
 #include "filter/match.h"
 #include "filter/term_search.h"
+#include "textio/utf8.h"
 
 namespace filter {
 namespace {
 
-// Pieces of raw text. The ASCII ones and the plain accented letters (lead
-// byte C3) leave a block searchable unfolded; the rest bring a C4 or E2 byte:
-// İ and the Kelvin sign (which fold to i and k), ı, a dash, and ill-formed
-// leads and bytes.
+// Pieces of raw text. The ASCII ones and the Latin-1 letters (lead byte C3)
+// leave a block searchable unfolded, and so do ill-formed bytes and a C1
+// control; the rest bring a lead byte of a character that folds into ASCII or
+// Latin-1 from beyond (C4, C5, E1, E2): İ, the Kelvin and Ångström signs, Ÿ
+// and ẞ, and others with those leads (ı, ĉ, ł, a dash), and leads alone.
 const std::vector<std::string> kAsciiPieces = {"a", "b", "k", "i", "K", "I", "A", " ", ".", "@"};
-const std::vector<std::string> kPlainPieces = {"\xC3\xA9", "\xC3\x89", "\xC3\xA3",
-                                               "\xFF",     "\x80",     "\xC3"};
+const std::vector<std::string> kPlainPieces = {
+    "\xC3\xA9", "\xC3\x89", "\xC3\xA3", "\xC3\xBF", "\xC3\x9F", "\xC3\xA5", "\xC3\x85",
+    "\xC3\x97", "\xC3\xB7", "\xC2\x89", "\xFF",     "\x80",     "\x89",     "\xC3"};
 const std::vector<std::string> kLeadPieces = {
     "\xC4\xB0",      // İ
     "\xE2\x84\xAA",  // Kelvin sign
+    "\xE2\x84\xAB",  // Ångström sign
+    "\xC5\xB8",      // Ÿ
+    "\xE1\xBA\x9E",  // ẞ
     "\xC4\xB1",      // ı
+    "\xC4\x89",      // ĉ
+    "\xC5\x82",      // ł
     "\xE2\x80\x93",  // en dash
     "\xC4",          // a lead alone
     "\xE2\x84",      // cut short
@@ -101,27 +109,46 @@ std::size_t lineCount(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-void expectSameHits(std::string_view text, const std::vector<std::string>& terms, std::size_t limit,
+// Returns whether the raw search was offered (and so tried too).
+bool expectSameHits(std::string_view text, const std::vector<std::string>& terms, std::size_t limit,
                     const std::string& what) {
     const TermSearch search = buildTermSearch(terms);
-    const std::optional<TermSearch> raw = buildAsciiCaselessSearch(terms);
+    const std::optional<TermSearch> raw = buildCaselessSearch(terms);
     const std::vector<bool> want = referenceHits(text, limit, terms);
+    std::vector<std::size_t> lineEnds;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\n') lineEnds.push_back(at);
+    }
     for (const TermSearch* rawSearch :
          {raw ? &*raw : nullptr, static_cast<const TermSearch*>(nullptr)}) {
-        std::vector<bool> hits(limit, false);
-        FoldBuffer buffer;
-        markHitLines(text, static_cast<std::int32_t>(limit), search, rawSearch, hits, buffer);
-        for (std::size_t line = 0; line < limit; ++line) {
-            ASSERT_EQ(hits[line], want[line])
-                << what << ", line " << line << (rawSearch ? " (raw search)" : " (folded only)");
+        // Hit lines counted, and looked up among the line ends.
+        for (const bool lookUp : {false, true}) {
+            std::vector<bool> hits(limit, false);
+            FoldBuffer buffer;
+            if (lookUp) {
+                markHitLines(text, lineEnds, static_cast<std::int32_t>(limit), search, rawSearch,
+                             hits, buffer);
+            } else {
+                markHitLines(text, static_cast<std::int32_t>(limit), search, rawSearch, hits,
+                             buffer);
+            }
+            for (std::size_t line = 0; line < limit; ++line) {
+                EXPECT_EQ(hits[line], want[line])
+                    << what << ", line " << line << (rawSearch ? " (raw search" : " (folded only")
+                    << (lookUp ? ", line ends given)" : ")");
+                if (hits[line] != want[line]) return raw.has_value();
+            }
         }
     }
+    return raw.has_value();
 }
 
-// Small texts: one block each, of every mix of pieces, with term sets pure
-// ASCII (so the raw search is offered) and not.
+// Small texts: one block each, of every mix of pieces, with term sets of
+// ASCII and Latin-1 letters (so the raw search is offered) and not.
 TEST(MarkHitLines, AgreesWithFoldingEachLine) {
     Generator gen;
+    int rawOffered = 0;
+    int latinRawOffered = 0;
     for (int round = 0; round < 1500; ++round) {
         const std::size_t termReach = gen.below(3);
         const std::vector<std::string> terms = gen.terms(termReach);
@@ -130,11 +157,17 @@ TEST(MarkHitLines, AgreesWithFoldingEachLine) {
         const std::string text = gen.text(gen.below(3000), textReach, terms);
         const std::size_t lines = lineCount(text);
         const std::size_t limit = gen.below(4) == 0 ? gen.below(lines + 1) : lines;
-        expectSameHits(text, terms, limit,
-                       "round " + std::to_string(round) + ", reaches " + std::to_string(termReach) +
-                           "/" + std::to_string(textReach));
-        if (HasFatalFailure()) return;
+        const bool raw =
+            expectSameHits(text, terms, limit,
+                           "round " + std::to_string(round) + ", reaches " +
+                               std::to_string(termReach) + "/" + std::to_string(textReach));
+        if (HasFailure()) return;
+        rawOffered += raw ? 1 : 0;
+        latinRawOffered += raw && termReach == 1 ? 1 : 0;
     }
+    // Both kinds of raw search were really tried.
+    EXPECT_GT(rawOffered, 400);
+    EXPECT_GT(latinRawOffered, 50);
 }
 
 // Texts of several blocks, some of which need folding and some not, so
@@ -142,60 +175,101 @@ TEST(MarkHitLines, AgreesWithFoldingEachLine) {
 TEST(MarkHitLines, AgreesAcrossBlocksSearchedBothWays) {
     Generator gen;
     for (int round = 0; round < 12; ++round) {
-        const std::vector<std::string> terms = gen.terms(round % 3 == 0 ? 2 : 0);
+        const std::vector<std::string> terms = gen.terms(static_cast<std::size_t>(round % 3));
         if (terms.empty()) continue;
         std::string text;
         for (int part = 0; part < 6; ++part) text += gen.text(100 * 1024, gen.below(3), terms);
         const std::size_t lines = lineCount(text);
         const std::size_t limit = round % 4 == 1 ? lines / 2 : lines;
         expectSameHits(text, terms, limit, "round " + std::to_string(round));
-        if (HasFatalFailure()) return;
+        if (HasFailure()) return;
     }
 }
 
-// The letters that fold into ASCII from beyond it, each alone in its block.
-TEST(MarkHitLines, FoldsLettersThatBecomeAscii) {
+// The letters that fold into ASCII or Latin-1 from beyond, each alone in its
+// block, and letters that look alike but do not fold so.
+TEST(MarkHitLines, FoldsLettersThatBecomeAsciiOrLatin1) {
     struct Case {
+        const char* term;  // folded
         const char* text;
         bool hit;
     };
     const Case cases[] = {
-        {"KIT", true},
-        {"\xE2\x84\xAA"
+        {"kit", "KIT", true},
+        {"kit",
+         "\xE2\x84\xAA"
          "it",
-         true},                 // Kelvin sign
-        {"k\xC4\xB0t", true},   // İ
-        {"k\xC4\xB1t", false},  // ı stays itself
-        {"kat", false},
+         true},                        // Kelvin sign
+        {"kit", "k\xC4\xB0t", true},   // İ
+        {"kit", "k\xC4\xB1t", false},  // ı stays itself
+        {"kit", "kat", false},
+        {"\xC3\xA9", "\xC3\x89", true},      // é, É
+        {"\xC3\xBF", "\xC5\xB8", true},      // ÿ, Ÿ
+        {"\xC3\x9F", "\xE1\xBA\x9E", true},  // ß, ẞ
+        {"\xC3\xA5", "\xE2\x84\xAB", true},  // å, Ångström sign
+        {"\xC3\xA5", "\xC3\x85", true},      // å, Å
+        {"\xC3\xB7", "\xC3\x97", false},     // ÷ is not ×
+        {"\xC3\xBF", "\xC3\x9F", false},     // ÿ is not ß
+        {"\xC3\xA9", "\xC4\x89", false},     // ĉ: 89 after another lead
+        {"\xC3\xA9", "\xC2\x89", false},     // a C1 control
+        {"x\xC3\xA9", "X\xC3\x89", true},
     };
-    const std::vector<std::string> terms = {"kit"};
-    const TermSearch search = buildTermSearch(terms);
-    const std::optional<TermSearch> raw = buildAsciiCaselessSearch(terms);
-    ASSERT_TRUE(raw.has_value());
     for (const Case& c : cases) {
-        std::vector<bool> hits(1, false);
-        FoldBuffer buffer;
-        // Far enough in for the sixteen-byte scan to meet the letter.
-        const std::string text = std::string(80, '.') + c.text + std::string(80, '.') + '\n';
-        markHitLines(text, 1, search, &*raw, hits, buffer);
-        EXPECT_EQ(hits[0], c.hit) << c.text;
+        const std::vector<std::string> terms = {c.term};
+        const TermSearch search = buildTermSearch(terms);
+        const std::optional<TermSearch> raw = buildCaselessSearch(terms);
+        ASSERT_TRUE(raw.has_value()) << c.term;
+        for (const TermSearch* rawSearch : {&*raw, static_cast<const TermSearch*>(nullptr)}) {
+            std::vector<bool> hits(1, false);
+            FoldBuffer buffer;
+            // Far enough in for the sixteen-byte scan to meet the letter.
+            const std::string text = std::string(80, '.') + c.text + std::string(80, '.') + '\n';
+            markHitLines(text, 1, search, rawSearch, hits, buffer);
+            EXPECT_EQ(hits[0], c.hit) << c.term << " in " << c.text << (rawSearch ? " (raw)" : "");
+        }
     }
 }
 
-TEST(HasAsciiFoldLead, FindsEitherLeadAnywhere) {
+// Every character beyond ASCII that folds into ASCII, and every one beyond
+// Latin-1 that folds into Latin-1, starts with a byte that hasFoldLead looks for.
+TEST(HasFoldLead, KnowsEveryLeadOfACharacterFoldingIntoTheTermRange) {
+    int found = 0;
+    for (char32_t unit = 0x80; unit <= 0x10FFFF; ++unit) {
+        if (unit >= 0xD800 && unit <= 0xDFFF) continue;
+        const char32_t folded = foldUnit(unit);
+        const bool intoAscii = folded < 0x80;
+        const bool intoLatin = unit > 0xFF && folded <= 0xFF;
+        if (!intoAscii && !intoLatin) continue;
+        ++found;
+        const std::string encoded = textio::encodeText(std::u32string(1, unit));
+        const auto code = static_cast<std::uint32_t>(unit);
+        EXPECT_TRUE(hasFoldLead(encoded.data(), 1, true)) << std::hex << code;
+        if (intoAscii) {
+            EXPECT_TRUE(hasFoldLead(encoded.data(), 1, false)) << std::hex << code;
+        }
+    }
+    EXPECT_EQ(found, 5);  // İ, K, Å, Ÿ, ẞ
+}
+
+TEST(HasFoldLead, FindsEachLeadAnywhere) {
     for (const std::size_t size : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 200u}) {
         const std::string plain(size, 'A');
-        EXPECT_FALSE(hasAsciiFoldLead(plain.data(), plain.size())) << size;
         std::string others = plain;
-        for (std::size_t at = 0; at < size; ++at) others[at] = "\xC3\xC5\xE1\xE3\x84\xAA"[at % 6];
-        EXPECT_FALSE(hasAsciiFoldLead(others.data(), others.size())) << size;
-        for (const char lead : {'\xC4', '\xE2'}) {
+        for (std::size_t at = 0; at < size; ++at) others[at] = "\xC3\xC2\xE3\xC6\x84\xAA"[at % 6];
+        for (const bool latin : {false, true}) {
+            EXPECT_FALSE(hasFoldLead(plain.data(), plain.size(), latin)) << size;
+            EXPECT_FALSE(hasFoldLead(others.data(), others.size(), latin)) << size;
+        }
+        for (const char lead : {'\xC4', '\xE2', '\xC5', '\xE1'}) {
+            const bool asciiLead = lead == '\xC4' || lead == '\xE2';
             for (std::size_t at = 0; at < size; ++at) {
                 std::string text = plain;
                 text[at] = lead;
-                EXPECT_TRUE(hasAsciiFoldLead(text.data(), text.size())) << size << " at " << at;
+                EXPECT_TRUE(hasFoldLead(text.data(), text.size(), true)) << size << " at " << at;
+                EXPECT_EQ(hasFoldLead(text.data(), text.size(), false), asciiLead)
+                    << size << " at " << at;
                 // Bytes past the end are not looked at.
-                EXPECT_FALSE(hasAsciiFoldLead(text.data(), at)) << size << " at " << at;
+                EXPECT_FALSE(hasFoldLead(text.data(), at, true)) << size << " at " << at;
             }
         }
     }

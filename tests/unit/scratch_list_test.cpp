@@ -124,5 +124,24 @@ TEST_F(LoadListTest, MissingFileOrFolderGivesAnEmptyList) {
     EXPECT_EQ(folder.count, 0);
 }
 
+// The kept locations through every growth of their buffer (from nothing,
+// past its first size, past the size where large pages begin), in order.
+TEST(ResultList, KeepsEveryLocationInOrderAsItGrows) {
+    ResultList results;
+    EXPECT_EQ(resultText(results), "");
+    std::string want;
+    for (int i = 0; i < 40000; ++i) {
+        const std::string folder =
+            "C:\\f" + std::to_string(i) + std::string(static_cast<std::size_t>(i % 50), 'd');
+        const std::string file = i % 7 == 0 ? "" : "n\xC3\xA9" + std::to_string(i * 3);
+        appendLocation(results, folder, file);
+        want += folder + "\\" + file + "\n";
+    }
+    appendLocation(results, "", "");
+    want += "\\\n";
+    EXPECT_GT(want.size(), std::size_t{1} << 20);
+    EXPECT_TRUE(resultText(results) == want);
+}
+
 }  // namespace
 }  // namespace filter

@@ -235,50 +235,76 @@ TEST(TermSearch, AgreesWithPlainSearchOnRandomInput) {
     }
 }
 
-// ---- Raw text, ASCII letters matched regardless of case ----
+// ---- Raw text, ASCII and Latin-1 letters matched regardless of case ----
 
-char asciiLowerChar(char byte) {
-    return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
+// The capitals a caseless search reads as small letters: A-Z, and the second
+// bytes 80..9E of À..Þ but × (97), whatever byte comes before.
+unsigned char caselessLower(unsigned char byte) {
+    if (byte >= 'A' && byte <= 'Z') return static_cast<unsigned char>(byte + 0x20);
+    if (byte >= 0x80 && byte <= 0x9E && byte != 0x97)
+        return static_cast<unsigned char>(byte + 0x20);
+    return byte;
 }
 
-std::string asciiLowered(std::string_view text) {
+std::string caselessLowered(std::string_view text) {
     std::string out(text);
-    for (char& byte : out) byte = asciiLowerChar(byte);
+    for (char& byte : out)
+        byte = static_cast<char>(caselessLower(static_cast<unsigned char>(byte)));
     return out;
 }
 
 // Letters of both cases, and the bytes one bit 5 away from a letter or from
-// each other that are not letters (@ `, [ {, ^ ~, _ DEL, C1 E1), which a
-// case-blind compare must keep apart; the text also gets non-ASCII bytes.
-constexpr std::string_view kCaselessTermBytes = "abkiKIAB@`[{^~_\x7F. 0";
-const std::vector<std::string> kCaselessTextExtras = {"\xC1",     "\xE1", "\xC3\xA9",
-                                                      "\xC3\x89", "\xFF", "\n"};
+// each other that are not letters (@ `, [ {, ^ ~, _ DEL), which a case-blind
+// compare must keep apart; Latin-1 letters in both cases and the ones whose
+// other case is not Latin-1 (ÿ, ß) or that have none (× ÷).
+const std::vector<std::string> kCaselessTermPieces = {
+    "a",        "b",        "k",        "i",        "K",        "I",        "A",        "B",
+    "@",        "`",        "[",        "{",        "^",        "~",        "_",        "\x7F",
+    ".",        " ",        "0",        "\xC3\xA9", "\xC3\x89", "\xC3\xA0", "\xC3\x80", "\xC3\xBF",
+    "\xC3\x9F", "\xC3\xB7", "\xC3\x97", "\xC3\xBE", "\xC3\x9E"};
+// Bytes that are not a term's: second bytes of capitals after other leads
+// (ĉ is C4 89, a C1 control C2 89), lone second bytes and leads, C1 E1.
+const std::vector<std::string> kCaselessTextExtras = {
+    "\xC1", "\xE1", "\xFF", "\n", "\xC4\x89", "\xC2\x89", "\x89", "\xA9", "\xC3", "\xE2\x84\xAA"};
+
+// Each small letter of the term (ASCII or Latin-1) made a capital or not at random.
+std::string randomCase(Generator& gen, std::string term) {
+    for (std::size_t i = 0; i < term.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(term[i]);
+        if (byte >= 'a' && byte <= 'z' && gen.below(2) == 0)
+            term[i] = static_cast<char>(byte - 0x20);
+        if (byte == 0xC3 && i + 1 < term.size()) {
+            const auto second = static_cast<unsigned char>(term[++i]);
+            if (second >= 0xA0 && second <= 0xBE && second != 0xB7 && gen.below(2) == 0)
+                term[i] = static_cast<char>(second - 0x20);
+        }
+    }
+    return term;
+}
 
 std::vector<std::string> caselessTerms(Generator& gen) {
     static constexpr std::size_t kCounts[] = {1, 1, 2, 3, 4, 8, 20, 40, 100};
     const std::size_t count = kCounts[gen.below(std::size(kCounts))];
-    const std::size_t alphabet = 2 + gen.below(kCaselessTermBytes.size() - 1);
+    const std::size_t alphabet = 2 + gen.below(kCaselessTermPieces.size() - 1);
+    // Half the sets stay ASCII, the case the automaton must handle alone.
+    const std::size_t ascii = 19;
+    const std::size_t pieces = gen.below(2) == 0 ? std::min(alphabet, ascii) : alphabet;
     std::vector<std::string> out;
     while (out.size() < count) {
         if (!out.empty() && gen.below(8) == 0) {  // an earlier term in other case
-            std::string again = out[gen.below(out.size())];
-            for (char& byte : again) {
-                if (gen.below(2) == 0 && byte >= 'a' && byte <= 'z')
-                    byte = static_cast<char>(byte - 0x20);
-            }
-            out.push_back(again);
+            out.push_back(randomCase(gen, out[gen.below(out.size())]));
             continue;
         }
         std::string term;
         for (std::size_t n = 1 + gen.below(gen.below(3) == 0 ? 20 : 5); n > 0; --n) {
-            term += kCaselessTermBytes[gen.below(alphabet)];
+            term += kCaselessTermPieces[gen.below(pieces)];
         }
         out.push_back(term);
     }
     return out;
 }
 
-// Random bytes of the term alphabet and extras, with terms put in in random
+// Random pieces of the term alphabet and extras, with terms put in in random
 // case, often near the end.
 std::string caselessText(Generator& gen, const std::vector<std::string>& terms) {
     static constexpr std::size_t kLengths[] = {0, 1, 7, 40, 200, 1500, 5000};
@@ -288,15 +314,11 @@ std::string caselessText(Generator& gen, const std::vector<std::string>& terms) 
         if (gen.below(12) == 0) {
             out += kCaselessTextExtras[gen.below(kCaselessTextExtras.size())];
         } else {
-            out += kCaselessTermBytes[gen.below(kCaselessTermBytes.size())];
+            out += kCaselessTermPieces[gen.below(kCaselessTermPieces.size())];
         }
     }
     for (std::size_t n = gen.below(4); n > 0; --n) {
-        std::string term = terms[gen.below(terms.size())];
-        for (char& byte : term) {
-            if (gen.below(2) == 0 && byte >= 'a' && byte <= 'z')
-                byte = static_cast<char>(byte - 0x20);
-        }
+        const std::string term = randomCase(gen, terms[gen.below(terms.size())]);
         const std::size_t at =
             gen.below(2) == 0 ? gen.below(out.size() + 1)
                               : out.size() - gen.below(std::min<std::size_t>(out.size(), 300) + 1);
@@ -311,13 +333,13 @@ TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
     for (int round = 0; round < 1600; ++round) {
         const std::vector<std::string> terms = caselessTerms(gen);
         std::vector<std::string> lowered;
-        for (const std::string& term : terms) lowered.push_back(asciiLowered(term));
+        for (const std::string& term : terms) lowered.push_back(caselessLowered(term));
         std::vector<TermSearch> searches;
         for (const TermEngine engine : engines) {
-            searches.push_back(buildAsciiCaselessSearch(terms, engine).value());
+            searches.push_back(buildCaselessSearch(terms, engine).value());
         }
-        searches.push_back(buildAsciiCaselessSearch(terms).value());
-        searches.push_back(buildAsciiCaselessSearch(terms, TermEngine::Dfa, 64).value());
+        searches.push_back(buildCaselessSearch(terms).value());
+        searches.push_back(buildCaselessSearch(terms, TermEngine::Dfa, 64).value());
         for (const std::size_t from : {std::size_t{0}, searches.size() - 1}) {
             TermSearch search = searches[from];
             search.dfa.span = 32;
@@ -327,11 +349,11 @@ TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
         for (int sample = 0; sample < 4; ++sample) {
             const std::string text = caselessText(gen, terms);
             // Offsets of the lowered text are those of the text itself.
-            const std::string plain = asciiLowered(text);
+            const std::string plain = caselessLowered(text);
             const Reference ref = reference(lowered, kept, plain);
             const std::string after = sample % 2 == 0 ? terms[gen.below(terms.size())] : "";
             for (const TermSearch& search : searches) {
-                ASSERT_EQ(search.caseMode, CaseMode::AsciiCaseless);
+                ASSERT_EQ(search.caseMode, CaseMode::Caseless);
                 const std::size_t got = searchCopy(search, text, gen.below(32), after);
                 const std::string fault = checkAnswer(lowered, plain, ref, search.engine, got);
                 ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
@@ -340,34 +362,47 @@ TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
     }
 }
 
-TEST(TermSearchCaseless, OfferedOnlyWhenEveryKeptTermIsAscii) {
-    EXPECT_FALSE(buildAsciiCaselessSearch({"doc", "relat\xC3\xB3rio"}).has_value());
-    EXPECT_FALSE(buildAsciiCaselessSearch({"\xED\xB2\x80"}).has_value());
-    // A term that holds a kept ASCII term is dropped, so it does not matter.
-    const std::optional<TermSearch> dropped = buildAsciiCaselessSearch({"rio", "relat\xC3\xB3rio"});
+TEST(TermSearchCaseless, OfferedOnlyWhenEveryKeptTermIsAsciiOrLatin1) {
+    const std::optional<TermSearch> latin = buildCaselessSearch({"doc", "relat\xC3\xB3rio"});
+    ASSERT_TRUE(latin.has_value());
+    EXPECT_TRUE(latin->latinTerms);
+    EXPECT_FALSE(buildCaselessSearch({"doc"})->latinTerms);
+    // An escape unit, characters beyond Latin-1 (ĉ, a C1 control, €, 𝄞), a
+    // lone lead or second byte.
+    for (const char* term : {"\xED\xB2\x80", "\xC4\x89", "\xC2\x89", "a\xE2\x82\xAC",
+                             "\xF0\x9D\x84\x9E", "x\xC3", "\xA9x", "\xC3\xC3"}) {
+        EXPECT_FALSE(buildCaselessSearch({"doc", term}).has_value()) << term;
+    }
+    // A term that holds a kept term is dropped, so it does not matter.
+    const std::optional<TermSearch> dropped = buildCaselessSearch({"rio", "relat\xE2\x82\xACrio"});
     ASSERT_TRUE(dropped.has_value());
     EXPECT_EQ(dropped->terms, std::vector<std::string>{"rio"});
-    const std::optional<TermSearch> mixed = buildAsciiCaselessSearch({"PDF", "pdf", "Doc"});
+    const std::optional<TermSearch> mixed = buildCaselessSearch({"PDF", "pdf", "Doc"});
     ASSERT_TRUE(mixed.has_value());
     EXPECT_EQ(mixed->terms, (std::vector<std::string>{"doc", "pdf"}));
-    const std::optional<TermSearch> none = buildAsciiCaselessSearch({""});
+    const std::optional<TermSearch> none = buildCaselessSearch({""});
     ASSERT_TRUE(none.has_value());
     EXPECT_EQ(none->engine, TermEngine::None);
 }
 
-// Every engine, one term at a time, against every byte value next to the
-// letters: only the two cases of a letter match it.
+// Every engine, one term at a time, against every byte value in place of
+// each term byte: only the two cases of a letter match it.
 TEST(TermSearchCaseless, MatchesBothCasesOfLettersOnly) {
     for (const TermEngine engine : availableEngines()) {
-        for (const std::string term : {"q", "xq", "q@", "`z", "{k", "k~_"}) {
-            const TermSearch search = buildAsciiCaselessSearch({term}, engine).value();
+        for (const std::string term : {"q", "xq", "q@", "`z", "{k", "k~_", "\xC3\xA9", "x\xC3\xBE",
+                                       "\xC3\xB7q", "\xC3\xBF", "\xC3\x9F\xC3\xA0"}) {
+            const std::optional<TermSearch> built = buildCaselessSearch({term}, engine);
+            ASSERT_TRUE(built.has_value()) << term;
+            const TermSearch& search = *built;
             for (unsigned byte = 0; byte < 256; ++byte) {
                 for (std::size_t at = 0; at < term.size(); ++at) {
                     std::string text = std::string(40, '.') + term + std::string(40, '.');
                     text[40 + at] = static_cast<char>(byte);
                     const auto termByte = static_cast<unsigned char>(term[at]);
-                    const bool same = byte == termByte || (termByte >= 'a' && termByte <= 'z' &&
-                                                           byte == (termByte ^ 0x20u));
+                    // Small letters: a-z, and à..þ but ÷ after C3.
+                    const bool small = (termByte >= 'a' && termByte <= 'z') ||
+                                       (termByte >= 0xA0 && termByte <= 0xBE && termByte != 0xB7);
+                    const bool same = byte == termByte || (small && byte == (termByte ^ 0x20u));
                     const std::size_t got = findOccurrence(search, text.data(), text.size());
                     const std::size_t want =
                         !same ? kNone : (startsFirst(search.engine) ? 40 : 40 + term.size() - 1);

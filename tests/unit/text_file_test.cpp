@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "temp_dir.h"
+#include "textio/line_blocks.h"
 
 namespace textio {
 namespace {
@@ -154,6 +155,16 @@ TEST_F(TextFileTest, AppendLinesAgreesWithReadLineOnRandomText) {
     }
 }
 
+// The reader's line ends are the offsets of the block's LFs, one per line.
+void expectLineEnds(std::string_view block, const LineBlockReader& reader) {
+    std::vector<std::size_t> want;
+    for (std::size_t at = 0; at < block.size(); ++at) {
+        if (block[at] == '\n') want.push_back(at);
+    }
+    EXPECT_EQ(reader.lineEnds, want);
+    EXPECT_EQ(reader.lines, want.size());
+}
+
 // Every block ends with LF and, joined, the blocks are what appendLines reads.
 std::string readInBlocks(const std::string& name, std::size_t skipLines = 0) {
     TextFile file;
@@ -167,11 +178,35 @@ std::string readInBlocks(const std::string& name, std::size_t skipLines = 0) {
     for (std::string_view block = readLineBlock(file, reader); !block.empty();
          block = readLineBlock(file, reader)) {
         EXPECT_EQ(block.back(), '\n');
-        EXPECT_EQ(reader.lines,
-                  static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n')));
+        expectLineEnds(block, reader);
         joined += block;
     }
     EXPECT_TRUE(readLineBlock(file, reader).empty());  // stays done
+    closeFile(file);
+    return joined;
+}
+
+// readLines gives exactly `count` lines a call until the file runs out, then
+// the rest, then nothing; joined, again what appendLines reads.
+std::string readInCounts(const std::string& name, std::size_t count) {
+    TextFile file;
+    EXPECT_EQ(openRead(file, name.c_str()), OpenStatus::ok);
+    LineBlockReader reader;
+    std::string joined;
+    bool shortBlockSeen = false;
+    for (std::string_view block = readLines(file, reader, count); !block.empty();
+         block = readLines(file, reader, count)) {
+        const auto lineFeeds =
+            static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
+        EXPECT_EQ(block.back(), '\n');
+        expectLineEnds(block, reader);
+        EXPECT_FALSE(shortBlockSeen) << "lines after a short block";
+        EXPECT_LE(lineFeeds, count);
+        shortBlockSeen = lineFeeds < count;
+        joined += block;
+    }
+    EXPECT_TRUE(readLines(file, reader, count).empty());
+    EXPECT_EQ(reader.lines, 0u);
     closeFile(file);
     return joined;
 }
@@ -190,9 +225,9 @@ std::string readWhole(const std::string& name, std::size_t skipLines = 0) {
 }
 
 TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
-    // Blocks are read 256 KiB at a time: line ends at and across that
-    // boundary, lines longer than a read, and random mixes.
-    constexpr std::size_t kRead = 256 * 1024;
+    // Blocks are read kLineBlockReadSize bytes at a time: line ends at and
+    // across that boundary, lines longer than a read, and random mixes.
+    constexpr std::size_t kRead = kLineBlockReadSize;
     const std::string filler(kRead - 1, 'x');
     const std::string cases[] = {
         "",
@@ -210,7 +245,10 @@ TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
     for (const std::string& bytes : cases) {
         SCOPED_TRACE(index++);
         const std::string name = writeBytes("blocks.txt", bytes);
-        EXPECT_EQ(readInBlocks(name), readWhole(name));
+        const std::string whole = readWhole(name);
+        EXPECT_EQ(readInBlocks(name), whole);
+        for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{1000}})
+            EXPECT_EQ(readInCounts(name, count), whole);
     }
 
     std::uint32_t state = 777;
@@ -227,6 +265,7 @@ TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
         }
         const std::string name = writeBytes("random-blocks.txt", bytes);
         EXPECT_EQ(readInBlocks(name), readWhole(name));
+        EXPECT_EQ(readInCounts(name, 1 + static_cast<std::size_t>(round) * 811), readWhole(name));
         // After some lines read one by one (the buffer holds read-ahead bytes).
         EXPECT_EQ(readInBlocks(name, 3), readWhole(name, 3));
     }

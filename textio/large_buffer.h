@@ -1,0 +1,32 @@
+// Buffers for bulk text (blocks of a list being read, folded text, the kept
+// locations). From a size where it pays, their memory comes straight from the
+// system in large pages where it offers them: on some machines each 4 KiB
+// page touched for the first time costs microseconds, which over a few
+// megabytes weighs more than all the searching.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+namespace textio {
+
+struct LargeBufferRelease {
+    std::size_t size = 0;     // usable bytes
+    bool fromSystem = false;  // else from the heap
+    void operator()(char* data) const noexcept;
+};
+
+// Uninitialised bytes, at least as many as asked; largeBufferSize tells how
+// many may be used. Throws std::bad_alloc when there is no memory.
+using LargeBuffer = std::unique_ptr<char[], LargeBufferRelease>;
+
+LargeBuffer allocateLargeBuffer(std::size_t size);
+
+inline std::size_t largeBufferSize(const LargeBuffer& buffer) {
+    return buffer ? buffer.get_deleter().size : 0;
+}
+
+// Below this size a buffer comes from the heap.
+inline constexpr std::size_t kLargeBufferMinimum = 256 * 1024;
+
+}  // namespace textio

@@ -1,0 +1,113 @@
+#include "textio/line_blocks.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace textio {
+namespace {
+
+std::size_t waitingLines(const LineBlockReader& reader) {
+    return reader.lineFeedAt.count - reader.nextLineFeed;
+}
+
+// The first buffer: room for the whole file and a read when it is small,
+// else one large page's worth, many reads, so that the waiting bytes seldom
+// have to move to the front.
+std::size_t firstCapacity(TextFile& file) {
+    constexpr std::size_t kUsual = 16 * kLineBlockReadSize;
+    std::uint64_t length = 0;
+    if (fileLength(file, length) && length < kUsual) {
+        return static_cast<std::size_t>(length) + kLineBlockReadSize + 1;
+    }
+    return kUsual;
+}
+
+// Makes room for `size` more bytes after `end`: the waiting bytes move to the
+// front when that is enough, else the buffer grows (a line longer than it).
+void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
+    const std::size_t capacity = largeBufferSize(reader.bytes);
+    if (capacity - reader.end >= size) return;
+    const std::size_t waiting = reader.end - reader.begin;
+    if (capacity >= waiting + size && reader.begin > 0) {
+        std::memmove(reader.bytes.get(), reader.bytes.get() + reader.begin, waiting);
+    } else {
+        std::size_t wanted = capacity == 0 ? firstCapacity(file) : capacity;
+        while (wanted < waiting + size) wanted *= 2;
+        LargeBuffer bytes = allocateLargeBuffer(wanted);
+        if (waiting > 0) std::memcpy(bytes.get(), reader.bytes.get() + reader.begin, waiting);
+        reader.bytes = std::move(bytes);
+    }
+    // The waiting LFs moved with their bytes.
+    for (std::size_t i = 0; i < reader.lineFeedAt.count; ++i) {
+        reader.lineFeedAt.storage[i] -= reader.begin;
+    }
+    reader.begin = 0;
+    reader.end = waiting;
+}
+
+// Reads once more and normalises what came; at the end of the file a last
+// line without a line end gets its LF.
+void readMore(TextFile& file, LineBlockReader& reader) {
+    makeRoom(file, reader, kLineBlockReadSize + 1);
+    char* fresh = reader.bytes.get() + reader.end;
+    std::size_t got = readBytes(file, fresh, kLineBlockReadSize);
+    if (got == 0) {
+        reader.endReached = true;
+        if (reader.end > reader.begin && reader.bytes[reader.end - 1] != '\n') {
+            // A last line without a line end is still a line.
+            reader.bytes[reader.end] = '\n';
+            normalizeNotingLineEnds(&reader.bytes[reader.end], 1, reader.end, reader.lineFeedAt);
+            ++reader.end;
+        }
+        return;
+    }
+    // A CR at the end of one read and an LF at the start of the next are one
+    // line end.
+    const bool endsWithCr = fresh[got - 1] == '\r';
+    if (reader.lineFeedEndsCr && fresh[0] == '\n') std::memmove(fresh, fresh + 1, --got);
+    reader.lineFeedEndsCr = endsWithCr;
+    reader.end += normalizeNotingLineEnds(fresh, got, reader.end, reader.lineFeedAt);
+}
+
+std::string_view handOut(LineBlockReader& reader, std::size_t lines) {
+    const std::size_t start = reader.begin;
+    const std::size_t* at = reader.lineFeedAt.storage.data() + reader.nextLineFeed;
+    const std::size_t stop = lines == 0 ? start : at[lines - 1] + 1;
+    reader.lineEnds.resize(lines);
+    for (std::size_t i = 0; i < lines; ++i) reader.lineEnds[i] = at[i] - start;
+    reader.nextLineFeed += lines;
+    reader.begin = stop;
+    reader.lines = lines;
+    return {reader.bytes.get() + start, stop - start};
+}
+
+// The block handed out last is dropped: its view is no longer valid, and the
+// offsets of its LFs are forgotten.
+bool startCall(const TextFile& file, LineBlockReader& reader) {
+    reader.lines = 0;
+    reader.lineEnds.clear();
+    LineFeedOffsets& noted = reader.lineFeedAt;
+    std::copy(noted.storage.begin() + static_cast<std::ptrdiff_t>(reader.nextLineFeed),
+              noted.storage.begin() + static_cast<std::ptrdiff_t>(noted.count),
+              noted.storage.begin());
+    noted.count -= reader.nextLineFeed;
+    reader.nextLineFeed = 0;
+    return isOpen(file);
+}
+
+}  // namespace
+
+std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
+    if (!startCall(file, reader)) return {};
+    while (waitingLines(reader) == 0 && !reader.endReached) readMore(file, reader);
+    return handOut(reader, waitingLines(reader));
+}
+
+std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t count) {
+    if (!startCall(file, reader) || count == 0) return {};
+    while (waitingLines(reader) < count && !reader.endReached) readMore(file, reader);
+    return handOut(reader, count < waitingLines(reader) ? count : waitingLines(reader));
+}
+
+}  // namespace textio

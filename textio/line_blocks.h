@@ -1,0 +1,49 @@
+// Reading a list as blocks of whole lines, for a list that need not be held in
+// memory at once. Line ends are normalised to one LF after every line, so the
+// blocks, joined, are the bytes appendLines would give in one text. The bytes
+// pass through one reused buffer that stays in the cache: no copy of the
+// whole list is ever made. Where each line of a block ends comes with it, so
+// that nobody has to count or skip lines again.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "textio/large_buffer.h"
+#include "textio/line_ends.h"
+#include "textio/text_file.h"
+
+namespace textio {
+
+// Raw bytes asked of the file per read.
+inline constexpr std::size_t kLineBlockReadSize = 128 * 1024;
+
+struct LineBlockReader {
+    // [begin, end) holds normalised bytes read but not handed out yet; the
+    // block last handed out ends at `begin`.
+    LargeBuffer bytes;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    // Buffer offsets of the LFs read; those from index nextLineFeed on are
+    // in [begin, end).
+    LineFeedOffsets lineFeedAt;
+    std::size_t nextLineFeed = 0;
+    // The block last handed out: how many lines, and the offset of each
+    // line's LF in it.
+    std::size_t lines = 0;
+    std::vector<std::size_t> lineEnds;
+    bool lineFeedEndsCr = false;  // the last byte read was a CR: an LF next belongs to it
+    bool endReached = false;
+};
+
+// The next block of whole lines (about one read's worth, or one longer line),
+// or an empty view when the file is done. The view stays valid until the next
+// call; reader.lines and reader.lineEnds describe it.
+std::string_view readLineBlock(TextFile& file, LineBlockReader& reader);
+
+// The next `count` whole lines, fewer only when the file ends first (an empty
+// view when it is done or count is 0). Same validity, same description.
+std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t count);
+
+}  // namespace textio
