@@ -146,12 +146,14 @@ void note(LineFeedOffsets& noted, std::size_t offset) {
     noted.storage[noted.count++] = offset;
 }
 
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
 std::size_t bitCount64(std::uint64_t mask) {
     mask = mask - ((mask >> 1) & 0x5555555555555555u);
     mask = (mask & 0x3333333333333333u) + ((mask >> 2) & 0x3333333333333333u);
     mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
     return static_cast<std::size_t>((mask * 0x0101010101010101u) >> 56);
 }
+#endif
 
 }  // namespace
 
