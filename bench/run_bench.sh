@@ -177,6 +177,18 @@ mkdir "$empty"
     { cat "$work/startup.log" >&2; die "start-up: hyperfine failed"; }
 python3 "$report" startup --json "$work/startup.json" --results "$results"
 
+# The fixed cost of a run (starting the process, reading four missing files,
+# writing a header), timed exactly like the workloads: the scaling target is
+# about the time per location on top of it.
+note "empty run: timing like the workloads"
+empty_runs=(--runs 50 --warmup 5)
+[ "$quick" = 1 ] && empty_runs=(--runs 2 --warmup 0)
+hyperfine --style basic "${empty_runs[@]}" --export-json "$work/empty-run.json" \
+    --prepare "rm -f $(q "$empty/searchOutputList.txt")" \
+    -n searchfilter "cd $(q "$empty") && $(q "$binary")" > "$work/empty-run.log" 2>&1 ||
+    { cat "$work/empty-run.log" >&2; die "empty run: hyperfine failed"; }
+python3 "$report" emptyrun --json "$work/empty-run.json" --results "$results"
+
 rc=0
 python3 "$report" summary --results "$results" || rc=$?
 case "$rc" in

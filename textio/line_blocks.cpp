@@ -40,7 +40,7 @@ void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
     }
     // The waiting LFs moved with their bytes.
     for (std::size_t i = 0; i < reader.lineFeedAt.count; ++i) {
-        reader.lineFeedAt.storage[i] -= reader.begin;
+        noteData(reader.lineFeedAt)[i] -= reader.begin;
     }
     reader.begin = 0;
     reader.end = waiting;
@@ -72,7 +72,7 @@ void readMore(TextFile& file, LineBlockReader& reader) {
 
 std::string_view handOut(LineBlockReader& reader, std::size_t lines) {
     const std::size_t start = reader.begin;
-    const std::size_t* at = reader.lineFeedAt.storage.data() + reader.nextLineFeed;
+    const std::size_t* at = noteData(reader.lineFeedAt) + reader.nextLineFeed;
     const std::size_t stop = lines == 0 ? start : at[lines - 1] + 1;
     reader.lineEnds.resize(lines);
     for (std::size_t i = 0; i < lines; ++i) reader.lineEnds[i] = at[i] - start;
@@ -88,9 +88,8 @@ bool startCall(const TextFile& file, LineBlockReader& reader) {
     reader.lines = 0;
     reader.lineEnds.clear();
     LineFeedOffsets& noted = reader.lineFeedAt;
-    std::copy(noted.storage.begin() + static_cast<std::ptrdiff_t>(reader.nextLineFeed),
-              noted.storage.begin() + static_cast<std::ptrdiff_t>(noted.count),
-              noted.storage.begin());
+    std::size_t* data = noteData(noted);
+    std::copy(data + reader.nextLineFeed, data + noted.count, data);
     noted.count -= reader.nextLineFeed;
     reader.nextLineFeed = 0;
     return isOpen(file);

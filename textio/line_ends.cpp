@@ -137,13 +137,19 @@ namespace {
 
 // Makes room for `more` offsets after the noted ones.
 void roomFor(LineFeedOffsets& noted, std::size_t more) {
-    if (noted.storage.size() - noted.count >= more) return;
-    noted.storage.resize(std::max(2 * noted.storage.size(), noted.count + more + 1024));
+    constexpr std::size_t kEntry = sizeof(std::size_t);
+    const std::size_t capacity = largeBufferSize(noted.bytes) / kEntry;
+    if (capacity - noted.count >= more) return;
+    const std::size_t wanted =
+        std::max({2 * capacity, noted.count + more, kLargeBufferMinimum / kEntry});
+    LargeBuffer bytes = allocateLargeBuffer(wanted * kEntry);
+    if (noted.count > 0) std::memcpy(bytes.get(), noted.bytes.get(), noted.count * kEntry);
+    noted.bytes = std::move(bytes);
 }
 
 void note(LineFeedOffsets& noted, std::size_t offset) {
     roomFor(noted, 1);
-    noted.storage[noted.count++] = offset;
+    noteData(noted)[noted.count++] = offset;
 }
 
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
@@ -190,7 +196,7 @@ std::size_t normalizeNotingLineEnds(char* begin, std::size_t size, std::size_t b
         };
         std::uint64_t mask = maskOf(b0) | maskOf(b1) << 16 | maskOf(b2) << 32 | maskOf(b3) << 48;
         roomFor(noted, kGroup + kAlways);
-        std::size_t* out = noted.storage.data() + noted.count;
+        std::size_t* out = noteData(noted) + noted.count;
         const std::size_t count = bitCount64(mask);
         const std::size_t here = base + at;
         for (std::size_t i = 0; i < kAlways; ++i) {

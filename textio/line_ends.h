@@ -5,7 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "textio/large_buffer.h"
 
 namespace textio {
 
@@ -21,13 +22,17 @@ NormalizedLines normalizeLineEnds(char* begin, std::size_t size);
 // The number of LF bytes in [begin, begin + size).
 std::size_t countLineFeeds(const char* begin, std::size_t size);
 
-// Offsets of LFs, noted in order. `storage` only grows and its size is its
-// capacity (so that growing it is all the zeroing it ever needs); the first
-// `count` entries hold offsets.
+// Offsets of LFs, noted in order: the first `count` entries of `bytes`,
+// which is uninitialised room for more (a fresh page costs a fault, and
+// zeroing room would touch every page of it).
 struct LineFeedOffsets {
-    std::vector<std::size_t> storage;
+    LargeBuffer bytes;
     std::size_t count = 0;
 };
+
+inline std::size_t* noteData(LineFeedOffsets& noted) {
+    return reinterpret_cast<std::size_t*>(noted.bytes.get());
+}
 
 // normalizeLineEnds, noting base + i for each LF at begin[i] of the result:
 // where every line of the block ends. Returns the block's new size.
