@@ -2,6 +2,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,7 @@ void keepLocation(RunState& state, std::string_view folder, std::string_view fil
 
 // Line `line` of a block from a block reader, without its LF; the empty text
 // past the block's last line (the list of file names ended early).
-std::string_view lineOf(std::string_view block, const std::vector<std::size_t>& lineEnds,
+std::string_view lineOf(std::string_view block, std::span<const std::size_t> lineEnds,
                         std::size_t line) {
     if (line >= lineEnds.size()) return {};
     const std::size_t start = line == 0 ? 0 : lineEnds[line - 1] + 1;

@@ -3,12 +3,54 @@
 #include "textio/os_file.h"
 
 namespace textio {
+namespace {
+
+#ifndef SEARCHFILTER_HEAP_BUFFERS
+// The first large buffers of a run share one region, so that a small run
+// clears a large page or two instead of one per buffer. A piece is never
+// given back to the region, which lasts as long as the process; a buffer
+// that does not fit in what is left gets memory of its own.
+struct Region {
+    char* next = nullptr;
+    std::size_t left = 0;
+    bool tried = false;
+};
+
+constexpr std::size_t kRegionSize = std::size_t{4} << 20;
+constexpr std::size_t kPieceAlignment = 64;
+
+Region region;
+
+char* takeFromRegion(std::size_t size) {
+    if (!region.tried) {
+        region.tried = true;
+        std::size_t usable = kRegionSize;
+        if (void* data = os::allocateLarge(usable)) {
+            region.next = static_cast<char*>(data);
+            region.left = usable;
+        }
+    }
+    const std::size_t rounded = (size + kPieceAlignment - 1) & ~(kPieceAlignment - 1);
+    if (rounded < size || rounded > region.left) return nullptr;
+    char* piece = region.next;
+    region.next += rounded;
+    region.left -= rounded;
+    return piece;
+}
+#endif
+
+}  // namespace
 
 void LargeBufferRelease::operator()(char* data) const noexcept {
-    if (fromSystem) {
-        os::freeLarge(data, size);
-    } else {
-        delete[] data;
+    switch (source) {
+        case LargeBufferSource::heap:
+            delete[] data;
+            break;
+        case LargeBufferSource::system:
+            os::freeLarge(data, size);
+            break;
+        case LargeBufferSource::region:
+            break;  // the region is never given back
     }
 }
 
@@ -17,13 +59,17 @@ LargeBuffer allocateLargeBuffer(std::size_t size) {
     // buffers on the heap, where an overrun is caught at its first byte.
 #ifndef SEARCHFILTER_HEAP_BUFFERS
     if (size >= kLargeBufferMinimum) {
+        if (char* piece = takeFromRegion(size)) {
+            return LargeBuffer(piece, LargeBufferRelease{size, LargeBufferSource::region});
+        }
         std::size_t usable = size;
         if (void* data = os::allocateLarge(usable)) {
-            return LargeBuffer(static_cast<char*>(data), LargeBufferRelease{usable, true});
+            return LargeBuffer(static_cast<char*>(data),
+                               LargeBufferRelease{usable, LargeBufferSource::system});
         }
     }
 #endif
-    return LargeBuffer(new char[size], LargeBufferRelease{size, false});
+    return LargeBuffer(new char[size], LargeBufferRelease{size, LargeBufferSource::heap});
 }
 
 }  // namespace textio

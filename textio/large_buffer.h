@@ -2,7 +2,8 @@
 // locations). From a size where it pays, their memory comes straight from the
 // system in large pages where it offers them: on some machines each 4 KiB
 // page touched for the first time costs microseconds, which over a few
-// megabytes weighs more than all the searching.
+// megabytes weighs more than all the searching. The first such buffers share
+// one region, so that a small run touches only a large page or two.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +11,15 @@
 
 namespace textio {
 
+enum class LargeBufferSource : unsigned char {
+    heap,
+    system,  // memory of its own, straight from the system
+    region,  // a piece of the region the first large buffers share
+};
+
 struct LargeBufferRelease {
-    std::size_t size = 0;     // usable bytes
-    bool fromSystem = false;  // else from the heap
+    std::size_t size = 0;  // usable bytes
+    LargeBufferSource source = LargeBufferSource::heap;
     void operator()(char* data) const noexcept;
 };
 

@@ -12,10 +12,10 @@ std::size_t waitingLines(const LineBlockReader& reader) {
 }
 
 // The first buffer: room for the whole file and a read when it is small,
-// else one large page's worth, many reads, so that the waiting bytes seldom
-// have to move to the front.
+// else several reads, so that the waiting bytes seldom have to move to the
+// front (both readers and their LF offsets fit one large page).
 std::size_t firstCapacity(TextFile& file) {
-    constexpr std::size_t kUsual = 16 * kLineBlockReadSize;
+    constexpr std::size_t kUsual = 6 * kLineBlockReadSize;
     std::uint64_t length = 0;
     if (fileLength(file, length) && length < kUsual) {
         return static_cast<std::size_t>(length) + kLineBlockReadSize + 1;
@@ -72,10 +72,12 @@ void readMore(TextFile& file, LineBlockReader& reader) {
 
 std::string_view handOut(LineBlockReader& reader, std::size_t lines) {
     const std::size_t start = reader.begin;
-    const std::size_t* at = noteData(reader.lineFeedAt) + reader.nextLineFeed;
+    std::size_t* at = noteData(reader.lineFeedAt) + reader.nextLineFeed;
     const std::size_t stop = lines == 0 ? start : at[lines - 1] + 1;
-    reader.lineEnds.resize(lines);
-    for (std::size_t i = 0; i < lines; ++i) reader.lineEnds[i] = at[i] - start;
+    // These offsets are dropped at the next call: they are made the block's
+    // own in place.
+    for (std::size_t i = 0; i < lines; ++i) at[i] -= start;
+    reader.lineEnds = {at, lines};
     reader.nextLineFeed += lines;
     reader.begin = stop;
     reader.lines = lines;
@@ -86,7 +88,7 @@ std::string_view handOut(LineBlockReader& reader, std::size_t lines) {
 // offsets of its LFs are forgotten.
 bool startCall(const TextFile& file, LineBlockReader& reader) {
     reader.lines = 0;
-    reader.lineEnds.clear();
+    reader.lineEnds = {};
     LineFeedOffsets& noted = reader.lineFeedAt;
     std::size_t* data = noteData(noted);
     std::copy(data + reader.nextLineFeed, data + noted.count, data);

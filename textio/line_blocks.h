@@ -7,8 +7,8 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string_view>
-#include <vector>
 
 #include "textio/large_buffer.h"
 #include "textio/line_ends.h"
@@ -32,7 +32,7 @@ struct LineBlockReader {
     // The block last handed out: how many lines, and the offset of each
     // line's LF in it.
     std::size_t lines = 0;
-    std::vector<std::size_t> lineEnds;
+    std::span<const std::size_t> lineEnds;
     bool lineFeedEndsCr = false;  // the last byte read was a CR: an LF next belongs to it
     bool endReached = false;
 };

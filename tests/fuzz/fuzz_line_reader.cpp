@@ -164,7 +164,7 @@ bool lineEndsRight(std::string_view block, const textio::LineBlockReader& reader
     for (std::size_t at = 0; at < block.size(); ++at) {
         if (block[at] == '\n') want.push_back(at);
     }
-    return reader.lineEnds == want;
+    return std::equal(reader.lineEnds.begin(), reader.lineEnds.end(), want.begin(), want.end());
 }
 
 // Opens the file and reads `readFirst` lines with readLine; returns what the

@@ -161,7 +161,7 @@ void expectLineEnds(std::string_view block, const LineBlockReader& reader) {
     for (std::size_t at = 0; at < block.size(); ++at) {
         if (block[at] == '\n') want.push_back(at);
     }
-    EXPECT_EQ(reader.lineEnds, want);
+    EXPECT_EQ(std::vector<std::size_t>(reader.lineEnds.begin(), reader.lineEnds.end()), want);
     EXPECT_EQ(reader.lines, want.size());
 }
 
