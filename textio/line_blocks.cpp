@@ -13,9 +13,10 @@ std::size_t waitingLines(const LineBlockReader& reader) {
 
 // The first buffer: room for the whole file and a read when it is small,
 // else several reads, so that the waiting bytes seldom have to move to the
-// front (both readers and their LF offsets fit one large page).
+// front (both readers, their LF offsets and the first kept locations fit
+// one large page).
 std::size_t firstCapacity(TextFile& file) {
-    constexpr std::size_t kUsual = 6 * kLineBlockReadSize;
+    constexpr std::size_t kUsual = 4 * kLineBlockReadSize;
     std::uint64_t length = 0;
     if (fileLength(file, length) && length < kUsual) {
         return static_cast<std::size_t>(length) + kLineBlockReadSize + 1;
