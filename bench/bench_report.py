@@ -10,9 +10,6 @@ Usage:
       locations, appends one JSON line to FILE; exit 5 when the filter kept
       the wrong locations.
   bench_report.py startup --json FILE --results FILE
-  bench_report.py emptyrun --json FILE --results FILE
-      The empty-folder run timed like the workloads: the fixed cost that the
-      scaling target leaves out.
   bench_report.py summary --results FILE
       Prints the targets table (the scaling series is S1, W1, S3); exit 5
       when a check failed, else 6 when a target is not met.
@@ -158,6 +155,8 @@ def cmd_workload(args):
     for t in TOOLS:
         print("| %s | %s | %s | %s | %s |" % (t, fmt_time(med[t]), fmt_rate(list_bytes, med[t]),
                                              fmt_ratio(f, med[t]), fmt_mib(rss[t])))
+    if "empty run" in med:
+        print("| searchfilter in an empty folder | %s | | | |" % fmt_time(med["empty run"]))
     print()
     print("RSS limit of searchfilter: 1.25 x %.1f MB + 16 MiB = %s; peak %s: %s."
           % (input_bytes / 1e6, fmt_mib(limit), fmt_mib(rss["searchfilter"]),
@@ -186,18 +185,6 @@ def cmd_startup(args):
     print()
     with open(args.results, "a", encoding="utf-8") as out:
         out.write(json.dumps({"name": "startup", "median": {r[0]: r[1] for r in rows}}) + "\n")
-    return 0
-
-
-def cmd_emptyrun(args):
-    with open(args.json, encoding="utf-8") as f:
-        data = json.load(f)
-    median = data["results"][0]["median"]
-    print("Empty run, timed like the workloads (the fixed cost of a run): median %s"
-          % fmt_time(median))
-    print()
-    with open(args.results, "a", encoding="utf-8") as out:
-        out.write(json.dumps({"name": "emptyrun", "median": {"searchfilter": median}}) + "\n")
     return 0
 
 
@@ -233,17 +220,20 @@ def cmd_summary(args):
     ratio("W4", ["grep"], 1)
     series = [recs[n] for n in ("S1", "W1", "S3") if n in recs]
     if len(series) >= 2:
-        # Per location beyond the fixed cost of a run (an empty run timed the
-        # same way); the whole time per location is shown beside it.
-        fixed = recs["emptyrun"]["median"]["searchfilter"] if "emptyrun" in recs else 0.0
+        # Per location beyond the fixed cost of a run (the empty run timed in
+        # the same hyperfine call); the whole time per location beside it.
+        def fixed(r):
+            return r["median"].get("empty run", 0.0)
+
         raw = [r["median"]["searchfilter"] / r["locations"] for r in series]
-        per = [(r["median"]["searchfilter"] - fixed) / r["locations"] for r in series]
+        per = [(r["median"]["searchfilter"] - fixed(r)) / r["locations"] for r in series]
         spread = max(per) / min(per) if min(per) > 0 else None
-        detail = "max/min %s; %s (whole run: %s; fixed cost %s)" % (
+        detail = "max/min %s; %s (whole run: %s; empty run %s)" % (
             "n/a" if spread is None else "%.3f" % spread,
             ", ".join("%s: %.1f ns" % (format(r["locations"], ","), p * 1e9)
                       for r, p in zip(series, per)),
-            ", ".join("%.1f ns" % (p * 1e9) for p in raw), fmt_time(fixed))
+            ", ".join("%.1f ns" % (p * 1e9) for p in raw),
+            ", ".join(fmt_time(fixed(r)) for r in series))
         target("Scaling: time per location beyond an empty run within 15%% (%s to %s locations)"
                % (format(series[0]["locations"], ","), format(series[-1]["locations"], ",")),
                spread, SCALING_SPREAD, detail)
@@ -282,17 +272,13 @@ def main():
     w.add_argument("--name", required=True)
     w.add_argument("--title", required=True)
     w.add_argument("--results", required=True)
-    e = sub.add_parser("emptyrun")
-    e.add_argument("--json", required=True)
-    e.add_argument("--results", required=True)
     s = sub.add_parser("startup")
     s.add_argument("--json", required=True)
     s.add_argument("--results", required=True)
     m = sub.add_parser("summary")
     m.add_argument("--results", required=True)
     args = ap.parse_args()
-    handler = {"workload": cmd_workload, "startup": cmd_startup, "emptyrun": cmd_emptyrun,
-               "summary": cmd_summary}
+    handler = {"workload": cmd_workload, "startup": cmd_startup, "summary": cmd_summary}
     sys.exit(handler[args.cmd](args))
 
 

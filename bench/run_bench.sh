@@ -111,9 +111,14 @@ run_workload() {
     # folder. Its input files are hard links to the generated ones: the folder
     # is new, the filter only reads them, and no copying or dirty-page
     # write-back disturbs the timing.
-    local prep_filter cmd_filter cmd_cat cmd_grep cmd_rg
+    local prep_filter cmd_filter cmd_cat cmd_grep cmd_rg prep_empty cmd_empty
     prep_filter="rm -rf $(q "$run") && cp -al $(q "$in") $(q "$run")"
     cmd_filter="cd $(q "$run") && $(q "$binary")"
+    # The filter in an empty folder, timed in the same call: the fixed cost of
+    # a run under the same conditions, which the scaling target leaves out.
+    mkdir -p "$dir/empty"
+    prep_empty="rm -f $(q "$dir/empty/searchOutputList.txt")"
+    cmd_empty="cd $(q "$dir/empty") && $(q "$binary")"
     cmd_cat="cat $(q "$in/foldersScratch.txt") $(q "$in/filesScratch.txt") > /dev/null"
     local lists="-f searchTermsList.txt foldersScratch.txt filesScratch.txt"
     cmd_grep="cd $(q "$in") || exit 2; LC_ALL=C.UTF-8 grep -F -i $lists > $(q "$dir/grep.out")"
@@ -123,7 +128,9 @@ run_workload() {
     note "$name: timing"
     hyperfine --style basic "${hf_runs[@]}" --export-json "$dir/hyperfine.json" \
         --prepare "$prep_filter" --prepare true --prepare true --prepare true \
+        --prepare "$prep_empty" \
         -n searchfilter "$cmd_filter" -n cat "$cmd_cat" -n grep "$cmd_grep" -n rg "$cmd_rg" \
+        -n "empty run" "$cmd_empty" \
         > "$dir/hyperfine.log" 2>&1 ||
         { cat "$dir/hyperfine.log" >&2; die "$name: hyperfine failed"; }
 
@@ -177,17 +184,6 @@ mkdir "$empty"
     { cat "$work/startup.log" >&2; die "start-up: hyperfine failed"; }
 python3 "$report" startup --json "$work/startup.json" --results "$results"
 
-# The fixed cost of a run (starting the process, reading four missing files,
-# writing a header), timed exactly like the workloads: the scaling target is
-# about the time per location on top of it.
-note "empty run: timing like the workloads"
-empty_runs=(--runs 50 --warmup 5)
-[ "$quick" = 1 ] && empty_runs=(--runs 2 --warmup 0)
-hyperfine --style basic "${empty_runs[@]}" --export-json "$work/empty-run.json" \
-    --prepare "rm -f $(q "$empty/searchOutputList.txt")" \
-    -n searchfilter "cd $(q "$empty") && $(q "$binary")" > "$work/empty-run.log" 2>&1 ||
-    { cat "$work/empty-run.log" >&2; die "empty run: hyperfine failed"; }
-python3 "$report" emptyrun --json "$work/empty-run.json" --results "$results"
 
 rc=0
 python3 "$report" summary --results "$results" || rc=$?
