@@ -72,26 +72,6 @@ const char* countLineFeedSteps(const char* p, const char* end, std::size_t& coun
     return p;
 }
 
-// The number of LF bytes among the 4 * kStep bytes at p.
-std::size_t countLineFeedsInGroup(const char* p) {
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const auto* steps = reinterpret_cast<const __m128i*>(p);
-    // Each compare gives -1 per LF, so the sum of four stays within a byte.
-    const __m128i sum =
-        _mm_add_epi8(_mm_add_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(steps), lineFeed),
-                                  _mm_cmpeq_epi8(_mm_loadu_si128(steps + 1), lineFeed)),
-                     _mm_add_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(steps + 2), lineFeed),
-                                  _mm_cmpeq_epi8(_mm_loadu_si128(steps + 3), lineFeed)));
-    const __m128i sums = _mm_sad_epu8(_mm_sub_epi8(_mm_setzero_si128(), sum), _mm_setzero_si128());
-    return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-           static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-#else
-    return bitCount(matchMask(p, '\n')) + bitCount(matchMask(p + kStep, '\n')) +
-           bitCount(matchMask(p + 2 * kStep, '\n')) + bitCount(matchMask(p + 3 * kStep, '\n'));
-#endif
-}
-
 // Rewrites [from, end) in place, byte by byte: CR LF, a lone CR and NUL each
 // become one LF. Calls onLineFeed with each LF written; returns the new end.
 template <typename OnLineFeed>
@@ -215,22 +195,6 @@ std::size_t normalizeNotingLineEnds(char* begin, std::size_t size, std::size_t b
         note(noted, base + static_cast<std::size_t>(written - begin));
     });
     return static_cast<std::size_t>(stop - begin);
-}
-
-const char* skipLines(const char* begin, const char* end, std::size_t n) {
-    const char* p = begin;
-    // Whole groups of steps are skipped on their LF count alone.
-    constexpr std::size_t kGroup = 4 * kStep;
-    while (n > 0 && static_cast<std::size_t>(end - p) >= kGroup) {
-        const std::size_t here = countLineFeedsInGroup(p);
-        if (here >= n) break;
-        n -= here;
-        p += kGroup;
-    }
-    for (; n > 0 && p != end; ++p) {
-        if (*p == '\n') --n;
-    }
-    return p;
 }
 
 }  // namespace textio

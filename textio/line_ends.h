@@ -1,6 +1,6 @@
 // Line-level work on whole blocks of text in memory: normalising line ends,
-// counting and skipping lines. These run over every byte of every list, so
-// they go sixteen bytes at a time where the processor allows (SSE2).
+// noting where lines end, counting lines. These run over every byte of every
+// list, so they go sixteen bytes at a time where the processor allows (SSE2).
 #pragma once
 
 #include <cstddef>
@@ -38,9 +38,5 @@ inline std::size_t* noteData(LineFeedOffsets& noted) {
 // where every line of the block ends. Returns the block's new size.
 std::size_t normalizeNotingLineEnds(char* begin, std::size_t size, std::size_t base,
                                     LineFeedOffsets& noted);
-
-// The position just after the n-th LF at or after `begin`, or `end` when
-// there are fewer: skips n lines of a joined text.
-const char* skipLines(const char* begin, const char* end, std::size_t n);
 
 }  // namespace textio
