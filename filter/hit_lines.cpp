@@ -133,11 +133,6 @@ bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
 }
 
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
-                  std::vector<bool>& hits, FoldBuffer& buffer) {
-    markHitLines(text, lineLimit, search, nullptr, hits, buffer);
-}
-
-void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, std::vector<bool>& hits, FoldBuffer& buffer) {
     markHitLines(text, {}, lineLimit, search, rawSearch, hits, buffer);
 }

@@ -24,12 +24,9 @@ struct FoldBuffer {
 
 // For each of the first `lineLimit` lines of `text` (a joined list: every
 // line followed by LF) that contains a term, sets hits[line index] (from 0).
-void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
-                  std::vector<bool>& hits, FoldBuffer& buffer);
-
-// The same, given also `rawSearch` (CaseMode::Caseless, built from the same
-// terms) or null: a block holding no lead byte of a character that folds into
-// the terms' range from beyond it (see hasFoldLead) is searched raw with it,
+// Given `rawSearch` (CaseMode::Caseless, built from the same terms) rather
+// than null, a block holding no lead byte of a character that folds into the
+// terms' range from beyond it (see hasFoldLead) is searched raw with it,
 // unfolded. Folding keeps every other character in that range or out of it as
 // it was, so the terms occur in such a block exactly where they occur in its
 // folded form (the offsets differ only past characters out of the range,
