@@ -12,11 +12,12 @@ std::size_t waitingLines(const LineBlockReader& reader) {
 }
 
 // The first buffer: room for the whole file and a read when it is small,
-// else several reads, so that the waiting bytes seldom have to move to the
-// front (both readers, their LF offsets and the first kept locations fit
-// one large page).
+// else two reads: small enough to stay in the cache, and what waits to be
+// handed out (mostly part of a line) moves to the front at most once per
+// read. Both readers, their LF offsets and the first kept locations fit one
+// large page.
 std::size_t firstCapacity(TextFile& file) {
-    constexpr std::size_t kUsual = 4 * kLineBlockReadSize;
+    constexpr std::size_t kUsual = 2 * kLineBlockReadSize;
     std::uint64_t length = 0;
     if (fileLength(file, length) && length < kUsual) {
         return static_cast<std::size_t>(length) + kLineBlockReadSize + 1;

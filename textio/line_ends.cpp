@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "textio/line_feed_groups.h"
+
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
 #include <emmintrin.h>
 #endif
@@ -113,10 +115,7 @@ std::size_t countLineFeeds(const char* begin, std::size_t size) {
     return count;
 }
 
-namespace {
-
-// Makes room for `more` offsets after the noted ones.
-void roomFor(LineFeedOffsets& noted, std::size_t more) {
+void reserveLineFeeds(LineFeedOffsets& noted, std::size_t more) {
     constexpr std::size_t kEntry = sizeof(std::size_t);
     const std::size_t capacity = largeBufferSize(noted.bytes) / kEntry;
     if (capacity - noted.count >= more) return;
@@ -127,72 +126,14 @@ void roomFor(LineFeedOffsets& noted, std::size_t more) {
     noted.bytes = std::move(bytes);
 }
 
-void note(LineFeedOffsets& noted, std::size_t offset) {
-    roomFor(noted, 1);
-    noteData(noted)[noted.count++] = offset;
-}
-
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-std::size_t bitCount64(std::uint64_t mask) {
-    mask = mask - ((mask >> 1) & 0x5555555555555555u);
-    mask = (mask & 0x3333333333333333u) + ((mask >> 2) & 0x3333333333333333u);
-    mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    return static_cast<std::size_t>((mask * 0x0101010101010101u) >> 56);
-}
-#endif
-
-}  // namespace
-
 std::size_t normalizeNotingLineEnds(char* begin, std::size_t size, std::size_t base,
                                     LineFeedOffsets& noted) {
-    std::size_t at = 0;
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-    // Most files have no CR and no NUL: sixty-four bytes at a time, the LFs
-    // are noted until a group holds one of those. Lines are a few dozen bytes,
-    // so four offsets are written per group whether or not there are that
-    // many LFs (the extra ones are written over later or never counted): the
-    // loop does not branch on each LF.
-    constexpr std::size_t kGroup = 64;
-    constexpr std::size_t kAlways = 4;
-    constexpr std::uint64_t kHighBit = std::uint64_t{1} << 63;
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const __m128i zero = _mm_setzero_si128();
-    for (; size - at >= kGroup; at += kGroup) {
-        const auto* p = reinterpret_cast<const __m128i*>(begin + at);
-        const __m128i b0 = _mm_loadu_si128(p);
-        const __m128i b1 = _mm_loadu_si128(p + 1);
-        const __m128i b2 = _mm_loadu_si128(p + 2);
-        const __m128i b3 = _mm_loadu_si128(p + 3);
-        const auto others = [&](__m128i bytes) {
-            return _mm_or_si128(_mm_cmpeq_epi8(bytes, carriageReturn), _mm_cmpeq_epi8(bytes, zero));
-        };
-        const __m128i other = _mm_or_si128(_mm_or_si128(others(b0), others(b1)),
-                                           _mm_or_si128(others(b2), others(b3)));
-        if (_mm_movemask_epi8(other) != 0) break;
-        const auto maskOf = [&](__m128i bytes) {
-            return static_cast<std::uint64_t>(
-                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed))));
-        };
-        std::uint64_t mask = maskOf(b0) | maskOf(b1) << 16 | maskOf(b2) << 32 | maskOf(b3) << 48;
-        roomFor(noted, kGroup + kAlways);
-        std::size_t* out = noteData(noted) + noted.count;
-        const std::size_t count = bitCount64(mask);
-        const std::size_t here = base + at;
-        for (std::size_t i = 0; i < kAlways; ++i) {
-            // The high bit keeps the count of trailing zeros defined once the mask runs out.
-            out[i] = here + static_cast<std::size_t>(__builtin_ctzll(mask | kHighBit));
-            mask &= mask - 1;
-        }
-        for (std::size_t i = kAlways; i < count; ++i) {
-            out[i] = here + static_cast<std::size_t>(__builtin_ctzll(mask));
-            mask &= mask - 1;
-        }
-        noted.count += count;
-    }
-#endif
+    // Most files have no CR and no NUL: whole groups of bytes are only looked
+    // at, their LFs noted, up to the first group that holds one of those.
+    const std::size_t at = noteLineFeedGroups(begin, size, base, noted);
     char* stop = rewriteLineEnds(begin + at, begin + size, [&](const char* written) {
-        note(noted, base + static_cast<std::size_t>(written - begin));
+        reserveLineFeeds(noted, 1);
+        noteData(noted)[noted.count++] = base + static_cast<std::size_t>(written - begin);
     });
     return static_cast<std::size_t>(stop - begin);
 }

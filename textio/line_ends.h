@@ -34,6 +34,9 @@ inline std::size_t* noteData(LineFeedOffsets& noted) {
     return reinterpret_cast<std::size_t*>(noted.bytes.get());
 }
 
+// Makes room for `more` offsets after the noted ones.
+void reserveLineFeeds(LineFeedOffsets& noted, std::size_t more);
+
 // normalizeLineEnds, noting base + i for each LF at begin[i] of the result:
 // where every line of the block ends. Returns the block's new size.
 std::size_t normalizeNotingLineEnds(char* begin, std::size_t size, std::size_t base,

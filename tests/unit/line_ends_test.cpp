@@ -1,0 +1,127 @@
+#include "textio/line_ends.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "textio/line_feed_groups.h"
+
+namespace textio {
+namespace {
+
+constexpr std::size_t kGroup = 64;
+
+std::vector<std::size_t> notedOffsets(LineFeedOffsets& noted) {
+    return {noteData(noted), noteData(noted) + noted.count};
+}
+
+// Random bytes that favour line ends and the bytes next to CR and NUL in
+// value (and their high-bit twins), which a careless vector test mistakes
+// for them.
+std::string randomText(std::mt19937& random, std::size_t size, int lineEndPercent) {
+    static constexpr unsigned char kOrdinary[] = {'a',  'Z',  0x0C, 0x0E, 0x01, 0x8D,
+                                                  0x80, 0xC3, 0xFF, 0x2D, 0x8A, 0x0B};
+    static constexpr char kLineEnds[] = {'\n', '\n', '\n', '\r', '\0'};
+    std::string text(size, 'x');
+    for (char& byte : text) {
+        if (static_cast<int>(random() % 100) < lineEndPercent) {
+            byte = kLineEnds[random() % sizeof kLineEnds];
+        } else {
+            byte = static_cast<char>(kOrdinary[random() % sizeof kOrdinary]);
+        }
+    }
+    return text;
+}
+
+// Each kernel stops before the first group holding a CR or NUL (or that the
+// text does not fill), leaves the text alone, and notes exactly the LFs
+// before that, after the offsets noted already, whatever their density.
+TEST(LineFeedGroups, EveryKernelNotesTheLineFeedsOfWholeCleanGroups) {
+    std::mt19937 random(7);
+    struct Case {
+        std::size_t size;
+        int lineEndPercent;
+        bool clean;  // no CR or NUL at all
+    };
+    const Case cases[] = {{0, 0, true},          {63, 50, true},    {64, 2, true},
+                          {200, 2, false},       {1000, 30, false}, {5000, 3, true},
+                          {9000, 100, true},     {20000, 40, true}, {777, 0, true},
+                          {4096 + 64, 10, false}};
+    for (const LineFeedKernel kernel :
+         {LineFeedKernel::None, LineFeedKernel::Sse2, LineFeedKernel::Avx2}) {
+        if (!lineFeedKernelAvailable(kernel)) continue;
+        for (const Case& c : cases) {
+            for (int round = 0; round < 20; ++round) {
+                std::string text = randomText(random, c.size, c.lineEndPercent);
+                if (c.clean) {
+                    for (char& byte : text) byte = byte == '\r' || byte == '\0' ? '\n' : byte;
+                }
+                const std::string before = text;
+                const std::size_t base = random() % 100000;
+                LineFeedOffsets noted;
+                reserveLineFeeds(noted, 3);
+                for (std::size_t i = 0; i < 3; ++i) noteData(noted)[noted.count++] = i;
+
+                const std::size_t stop =
+                    noteLineFeedGroups(kernel, text.data(), text.size(), base, noted);
+
+                std::size_t expectedStop = 0;
+                std::vector<std::size_t> expected = {0, 1, 2};
+                if (kernel != LineFeedKernel::None) {
+                    const std::size_t firstOther = text.find_first_of(std::string("\r\0", 2));
+                    while (text.size() - expectedStop >= kGroup &&
+                           firstOther >= expectedStop + kGroup) {
+                        expectedStop += kGroup;
+                    }
+                    for (std::size_t i = 0; i < expectedStop; ++i) {
+                        if (text[i] == '\n') expected.push_back(base + i);
+                    }
+                }
+                const auto label = ::testing::Message() << "kernel " << static_cast<int>(kernel)
+                                                        << " size " << c.size << " round " << round;
+                EXPECT_EQ(stop, expectedStop) << label;
+                EXPECT_EQ(notedOffsets(noted), expected) << label;
+                EXPECT_EQ(text, before) << label;
+            }
+        }
+    }
+}
+
+// The whole normalisation against a plain rewrite: CR LF, a lone CR and NUL
+// each become one LF, and every LF of the result is noted at its offset.
+TEST(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t size = random() % 3000;
+        std::string text = randomText(random, size, static_cast<int>(random() % 60));
+        if (round % 2 == 0) {
+            // Mostly clean, with a line end of the other kinds far in.
+            for (char& byte : text) byte = byte == '\r' || byte == '\0' ? '\n' : byte;
+            if (size > 0) text[random() % size] = round % 4 == 0 ? '\r' : '\0';
+        }
+        std::string expected;
+        std::vector<std::size_t> expectedNotes;
+        const std::size_t base = 1000;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            char byte = text[i];
+            if (byte == '\r' || byte == '\0') {
+                if (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+                byte = '\n';
+            }
+            if (byte == '\n') expectedNotes.push_back(base + expected.size());
+            expected.push_back(byte);
+        }
+
+        LineFeedOffsets noted;
+        const std::size_t newSize = normalizeNotingLineEnds(text.data(), text.size(), base, noted);
+
+        ASSERT_EQ(text.substr(0, newSize), expected) << "round " << round;
+        EXPECT_EQ(notedOffsets(noted), expectedNotes) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace textio
