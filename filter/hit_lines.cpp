@@ -84,31 +84,32 @@ std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, 
 }
 
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+// A byte is a lead looked for exactly when the smaller of two distances to
+// the leads is at most kLimit: with Latin, b ^ C4 is 0 or 1 only for C4 and
+// C5, b - E1 only for E1 and E2; else b ^ C4 and b ^ E2 are 0 only for C4
+// and E2. The smallest distance over 64 bytes is tested once.
 template <bool Latin>
 bool hasFoldLeadSse2(const char* begin, std::size_t size) {
+    const __m128i c4 = _mm_set1_epi8(static_cast<char>(0xC4));
+    const __m128i second = _mm_set1_epi8(static_cast<char>(Latin ? 0xE1 : 0xE2));
+    const __m128i limit = _mm_set1_epi8(Latin ? 1 : 0);
+    const auto distance = [&](const char* at) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i toSecond = Latin ? _mm_sub_epi8(bytes, second) : _mm_xor_si128(bytes, second);
+        return _mm_min_epu8(_mm_xor_si128(bytes, c4), toSecond);
+    };
+    const auto within = [&](__m128i distances) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(distances, limit), distances)) != 0;
+    };
     const char* p = begin;
     const char* end = begin + size;
-    const __m128i c4 = _mm_set1_epi8(static_cast<char>(0xC4));
-    const __m128i e2 = _mm_set1_epi8(static_cast<char>(0xE2));
-    const __m128i c5 = _mm_set1_epi8(static_cast<char>(0xC5));
-    const __m128i e1 = _mm_set1_epi8(static_cast<char>(0xE1));
-    const auto leads = [&](const char* at) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        __m128i found = _mm_or_si128(_mm_cmpeq_epi8(bytes, c4), _mm_cmpeq_epi8(bytes, e2));
-        if constexpr (Latin) {
-            found = _mm_or_si128(
-                found, _mm_or_si128(_mm_cmpeq_epi8(bytes, c5), _mm_cmpeq_epi8(bytes, e1)));
-        }
-        return found;
-    };
-    // Four steps per test: the answer is almost always no.
     for (; end - p >= 64; p += 64) {
-        const __m128i any = _mm_or_si128(_mm_or_si128(leads(p), leads(p + 16)),
-                                         _mm_or_si128(leads(p + 32), leads(p + 48)));
-        if (_mm_movemask_epi8(any) != 0) return true;
+        const __m128i nearest = _mm_min_epu8(_mm_min_epu8(distance(p), distance(p + 16)),
+                                             _mm_min_epu8(distance(p + 32), distance(p + 48)));
+        if (within(nearest)) return true;
     }
     for (; end - p >= 16; p += 16) {
-        if (_mm_movemask_epi8(leads(p)) != 0) return true;
+        if (within(distance(p))) return true;
     }
     for (; p != end; ++p) {
         const auto byte = static_cast<unsigned char>(*p);
