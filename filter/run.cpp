@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "filter/hit_lines.h"
+#include "filter/line_runs.h"
 #include "filter/match.h"
 #include "filter/search_filter.h"
 #include "filter/term_search.h"
@@ -39,6 +40,28 @@ std::string_view lineOf(std::string_view block, std::span<const std::size_t> lin
     return block.substr(start, lineEnds[line] - start);
 }
 
+// Marks the hit lines among the first `lines` lines of a block from a block
+// reader, searching each run of equal lines once when the block has runs.
+void markBlockHits(std::string_view block, std::span<const std::size_t> lineEnds, std::size_t lines,
+                   const TermSearch& search, const TermSearch* rawSearch, std::vector<bool>& hits,
+                   FoldBuffer& buffer, LineRuns& runs, std::vector<bool>& runHits) {
+    if (!collapseRuns(block, lineEnds, lines, runs)) {
+        markHitLines(block, lineEnds, static_cast<std::int32_t>(lines), search, rawSearch, hits,
+                     buffer);
+        return;
+    }
+    const std::size_t runCount = runs.lineEnds.size();
+    runHits.assign(runCount, false);
+    markHitLines(runs.text, runs.lineEnds, static_cast<std::int32_t>(runCount), search, rawSearch,
+                 runHits, buffer);
+    for (std::size_t run = 0; run < runCount; ++run) {
+        if (!runHits[run]) continue;
+        for (std::size_t line = runs.runStarts[run]; line < runs.runStarts[run + 1]; ++line) {
+            hits[line] = true;
+        }
+    }
+}
+
 // Streams both lists past together, a block of folders and the file names of
 // the same lines at a time, finds the hits of each while they are still in
 // the cache, and keeps every pair whose folder or file name holds a term, in
@@ -56,6 +79,8 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
     FoldBuffer buffer;
     std::vector<bool> folderHits;
     std::vector<bool> fileHits;
+    LineRuns folderRuns;  // a folder is named once per file in it
+    std::vector<bool> runHits;
     std::size_t firstLine = 0;  // of the current block, in the whole list
     std::size_t fileNames = 0;
     for (std::string_view block = textio::readLineBlock(folders, folderReader);
@@ -67,8 +92,8 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
         folderHits.assign(lines, false);
         fileHits.assign(lines, false);
         if (search.engine != TermEngine::None) {
-            markHitLines(block, folderReader.lineEnds, static_cast<std::int32_t>(lines), search,
-                         rawSearch, folderHits, buffer);
+            markBlockHits(block, folderReader.lineEnds, lines, search, rawSearch, folderHits,
+                          buffer, folderRuns, runHits);
             markHitLines(names, fileReader.lineEnds, static_cast<std::int32_t>(fileReader.lines),
                          search, rawSearch, fileHits, buffer);
         }

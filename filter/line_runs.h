@@ -1,0 +1,28 @@
+// A list of locations names each folder once per file in it, on consecutive
+// lines. Whether a line holds a term depends only on its bytes, so a block of
+// such lines is searched once per run of equal lines, not once per line.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace filter {
+
+struct LineRuns {
+    std::string text;                    // each run's line once, each followed by LF
+    std::vector<std::size_t> lineEnds;   // the offset in `text` of each of those LFs
+    std::vector<std::size_t> runStarts;  // the block line where each run starts, and the
+                                         // block's line count after the last
+};
+
+// Collapses the first `lines` lines of `block` (line i ends with the LF at
+// lineEnds[i]) into `runs`. Returns false, with `runs` unspecified, when
+// that would leave most of the bytes to search anyway: the block is then
+// best searched as it is.
+bool collapseRuns(std::string_view block, std::span<const std::size_t> lineEnds, std::size_t lines,
+                  LineRuns& runs);
+
+}  // namespace filter

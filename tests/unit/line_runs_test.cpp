@@ -1,0 +1,97 @@
+#include "filter/line_runs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace filter {
+namespace {
+
+struct Block {
+    std::string text;
+    std::vector<std::size_t> lineEnds;
+};
+
+Block joinLines(const std::vector<std::string>& lines) {
+    Block block;
+    for (const std::string& line : lines) {
+        block.text += line;
+        block.lineEnds.push_back(block.text.size());
+        block.text += '\n';
+    }
+    return block;
+}
+
+// Checks collapseRuns against the plain definition: a run starts at the
+// first line and at every line that differs from the one before.
+void expectRunsOf(const std::vector<std::string>& lines, const std::string& label) {
+    const Block block = joinLines(lines);
+    std::vector<std::size_t> starts;
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0 && lines[i] == lines[i - 1]) continue;
+        starts.push_back(i);
+        text += lines[i] + '\n';
+    }
+    LineRuns runs;
+    const bool collapsed = collapseRuns(block.text, block.lineEnds, lines.size(), runs);
+    EXPECT_EQ(collapsed, text.size() <= block.text.size() / 4 * 3) << label;
+    if (!collapsed) return;
+    starts.push_back(lines.size());
+    EXPECT_EQ(runs.runStarts, starts) << label;
+    EXPECT_EQ(runs.text, text) << label;
+    ASSERT_EQ(runs.lineEnds.size(), starts.size() - 1) << label;
+    for (const std::size_t end : runs.lineEnds) EXPECT_EQ(runs.text[end], '\n') << label;
+}
+
+// Lines that differ in one byte only, wherever it is, for lengths around
+// every step of the comparison, are never taken for equal.
+TEST(CollapseRuns, TellsApartLinesDifferingInAnyOneByte) {
+    for (std::size_t size = 1; size <= 150; ++size) {
+        const std::string line(size, 'a');
+        for (std::size_t at = 0; at < size; ++at) {
+            std::string other = line;
+            other[at] = 'b';
+            // Long runs either side, so the block is worth collapsing.
+            std::vector<std::string> lines(6, line);
+            lines.insert(lines.end(), 6, other);
+            lines.insert(lines.end(), 6, line);
+            expectRunsOf(lines, "size " + std::to_string(size) + " at " + std::to_string(at));
+        }
+    }
+}
+
+TEST(CollapseRuns, FollowsThePlainDefinition) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {""},
+        {"", "", "", ""},
+        {"C:\\a", "C:\\a", "C:\\a", "C:\\b", "C:\\b", "C:\\b", "C:\\a"},
+        {"x", "y", "z"},  // nothing repeats: not worth it
+        {"abc", "abc", "abcd", "abcd", "abc", "abc", "abc", "abc"},  // a prefix is not equal
+        {"same", "same", "same", "same", "same", "same", "same", "other"},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        expectRunsOf(cases[i], "case " + std::to_string(i));
+
+    std::mt19937 random(5);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> pool;
+        for (int i = 0; i < 4; ++i) {
+            std::string line(random() % 90, 'q');
+            for (char& byte : line) byte = static_cast<char>('a' + random() % 3);
+            pool.push_back(line);
+        }
+        std::vector<std::string> lines;
+        const std::size_t count = random() % 60;
+        while (lines.size() < count)
+            lines.insert(lines.end(), 1 + random() % 8, pool[random() % 4]);
+        expectRunsOf(lines, "round " + std::to_string(round));
+    }
+}
+
+}  // namespace
+}  // namespace filter
