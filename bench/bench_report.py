@@ -157,6 +157,9 @@ def cmd_workload(args):
                                              fmt_ratio(f, med[t]), fmt_mib(rss[t])))
     if "empty run" in med:
         print("| searchfilter in an empty folder | %s | | | |" % fmt_time(med["empty run"]))
+    if "one location" in med:
+        print("| searchfilter on one location (same terms) | %s | | | |"
+              % fmt_time(med["one location"]))
     print()
     print("RSS limit of searchfilter: 1.25 x %.1f MB + 16 MiB = %s; peak %s: %s."
           % (input_bytes / 1e6, fmt_mib(limit), fmt_mib(rss["searchfilter"]),
@@ -220,22 +223,37 @@ def cmd_summary(args):
     ratio("W4", ["grep"], 1)
     series = [recs[n] for n in ("S1", "W1", "S3") if n in recs]
     if len(series) >= 2:
-        # Per location beyond the fixed cost of a run (the empty run timed in
-        # the same hyperfine call); the whole time per location beside it.
+        # Per location beyond the fixed cost of a run: a run on one location
+        # with the same terms, timed in the same hyperfine call (or, in
+        # results without it, the empty run). Beside it the time per
+        # location beyond the empty run and of the whole run.
         def fixed(r):
-            return r["median"].get("empty run", 0.0)
+            return r["median"].get("one location", r["median"].get("empty run", 0.0))
+
+        def beyond(r, base):
+            return (r["median"]["searchfilter"] - base) / max(r["locations"] - 1, 1)
 
         raw = [r["median"]["searchfilter"] / r["locations"] for r in series]
-        per = [(r["median"]["searchfilter"] - fixed(r)) / r["locations"] for r in series]
+        beyond_empty = [beyond(r, r["median"].get("empty run", 0.0)) for r in series]
+        per = [beyond(r, fixed(r)) for r in series]
         spread = max(per) / min(per) if min(per) > 0 else None
-        detail = "max/min %s; %s (whole run: %s; empty run %s)" % (
-            "n/a" if spread is None else "%.3f" % spread,
-            ", ".join("%s: %.1f ns" % (format(r["locations"], ","), p * 1e9)
-                      for r, p in zip(series, per)),
-            ", ".join("%.1f ns" % (p * 1e9) for p in raw),
-            ", ".join(fmt_time(fixed(r)) for r in series))
-        target("Scaling: time per location beyond an empty run within 15%% (%s to %s locations)"
-               % (format(series[0]["locations"], ","), format(series[-1]["locations"], ",")),
+
+        def spread_of(values):
+            return "%.3f" % (max(values) / min(values)) if min(values) > 0 else "n/a"
+
+        def list_ns(values):
+            return " / ".join("%.1f" % (v * 1e9) for v in values)
+
+        detail = ("max/min %s; %s ns (one-location run %s); beyond the empty run %s ns "
+                  "(max/min %s, empty run %s); whole run %s ns (max/min %s)") % (
+            "n/a" if spread is None else "%.3f" % spread, list_ns(per),
+            ", ".join(fmt_time(fixed(r)) for r in series), list_ns(beyond_empty),
+            spread_of(beyond_empty), ", ".join(fmt_time(r["median"].get("empty run", 0.0))
+                                               for r in series),
+            list_ns(raw), spread_of(raw))
+        target("Scaling: time per location beyond a one-location run within 15%% (%s to %s "
+               "locations)" % (format(series[0]["locations"], ","),
+                               format(series[-1]["locations"], ",")),
                spread, SCALING_SPREAD, detail)
     for name in ("W1", "S3"):
         r = recs.get(name)

@@ -111,14 +111,22 @@ run_workload() {
     # folder. Its input files are hard links to the generated ones: the folder
     # is new, the filter only reads them, and no copying or dirty-page
     # write-back disturbs the timing.
-    local prep_filter cmd_filter cmd_cat cmd_grep cmd_rg prep_empty cmd_empty
+    local prep_filter cmd_filter cmd_cat cmd_grep cmd_rg prep_empty cmd_empty prep_one cmd_one
     prep_filter="rm -rf $(q "$run") && cp -al $(q "$in") $(q "$run")"
     cmd_filter="cd $(q "$run") && $(q "$binary")"
-    # The filter in an empty folder, timed in the same call: the fixed cost of
-    # a run under the same conditions, which the scaling target leaves out.
-    mkdir -p "$dir/empty"
+    # The filter in an empty folder and on one location (the same terms, the
+    # first folder and file name only), timed in the same call: the fixed
+    # cost of a run under the same conditions, which the scaling target
+    # leaves out. The empty folder misses part of it (no lists to open, no
+    # search to build).
+    mkdir -p "$dir/empty" "$dir/one"
     prep_empty="rm -f $(q "$dir/empty/searchOutputList.txt")"
     cmd_empty="cd $(q "$dir/empty") && $(q "$binary")"
+    cp "$in/searchTreeName.txt" "$in/searchTermsList.txt" "$dir/one/"
+    head -n 1 "$in/foldersScratch.txt" > "$dir/one/foldersScratch.txt"
+    head -n 1 "$in/filesScratch.txt" > "$dir/one/filesScratch.txt"
+    prep_one="rm -f $(q "$dir/one/searchOutputList.txt")"
+    cmd_one="cd $(q "$dir/one") && $(q "$binary")"
     cmd_cat="cat $(q "$in/foldersScratch.txt") $(q "$in/filesScratch.txt") > /dev/null"
     local lists="-f searchTermsList.txt foldersScratch.txt filesScratch.txt"
     cmd_grep="cd $(q "$in") || exit 2; LC_ALL=C.UTF-8 grep -F -i $lists > $(q "$dir/grep.out")"
@@ -128,9 +136,9 @@ run_workload() {
     note "$name: timing"
     hyperfine --style basic "${hf_runs[@]}" --export-json "$dir/hyperfine.json" \
         --prepare "$prep_filter" --prepare true --prepare true --prepare true \
-        --prepare "$prep_empty" \
+        --prepare "$prep_empty" --prepare "$prep_one" \
         -n searchfilter "$cmd_filter" -n cat "$cmd_cat" -n grep "$cmd_grep" -n rg "$cmd_rg" \
-        -n "empty run" "$cmd_empty" \
+        -n "empty run" "$cmd_empty" -n "one location" "$cmd_one" \
         > "$dir/hyperfine.log" 2>&1 ||
         { cat "$dir/hyperfine.log" >&2; die "$name: hyperfine failed"; }
 
