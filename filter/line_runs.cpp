@@ -1,52 +1,85 @@
 #include "filter/line_runs.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <emmintrin.h>
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && \
+    !defined(SEARCHFILTER_SCALAR_ONLY)
+#include <immintrin.h>
+// GCC cannot keep 32-byte spills aligned on Windows, so AVX2 stays off there.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define LINE_RUNS_AVX2 1
+#endif
 #endif
 
 namespace filter {
 namespace {
 
-std::uint64_t wordAt(const char* at) {
-    std::uint64_t word;
-    std::memcpy(&word, at, sizeof word);
-    return word;
+// A run of copies of a line (with its LF) is a stretch of bytes that
+// repeats with the line's length: it lasts up to the first byte that differs
+// from the byte that length before it. So runs are found in one pass that
+// compares the block with itself shifted, 64 bytes per step, not by a
+// comparison per line.
+constexpr std::size_t kStep = 64;
+
+// The first offset in [from, end) whose byte differs from the byte `period`
+// before it, or `end`, looking at what the vector steps left over.
+std::size_t firstBreakFrom(const char* bytes, std::size_t from, std::size_t end,
+                           std::size_t period) {
+    while (from != end && bytes[from] == bytes[from - period]) ++from;
+    return from;
 }
 
-// Whether the `size` bytes at a and b are equal. Lines are short and most
-// lines compared are equal (runs are long), so every byte has to be looked
-// at: sixty-four at a time where the processor allows, in four steps whose
-// last ones move back to end at the line's end (a branch per step would be
-// mispredicted once per line, the steps taken varying with the length).
-bool sameBytes(const char* a, const char* b, std::size_t size) {
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-    constexpr std::size_t kStep = 16;
-    if (size >= kStep) {
-        const std::size_t last = size - kStep;
-        const auto equal = [&](std::size_t at) {
-            const std::size_t from = at < last ? at : last;
-            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + from)),
-                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + from)));
-        };
-        for (std::size_t at = 0;; at += 4 * kStep) {
-            const __m128i same =
-                _mm_and_si128(_mm_and_si128(equal(at), equal(at + kStep)),
-                              _mm_and_si128(equal(at + 2 * kStep), equal(at + 3 * kStep)));
-            if (_mm_movemask_epi8(same) != 0xFFFF) return false;
-            if (at + 3 * kStep >= last) return true;
-        }
+std::size_t firstBreakSse2(const char* bytes, std::size_t from, std::size_t end,
+                           std::size_t period) {
+    const auto sameMask = [&](std::size_t at) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+        const __m128i before =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at - period));
+        return static_cast<std::uint64_t>(
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, before))));
+    };
+    for (; end - from >= kStep; from += kStep) {
+        const std::uint64_t same = sameMask(from) | sameMask(from + 16) << 16 |
+                                   sameMask(from + 32) << 32 | sameMask(from + 48) << 48;
+        if (same != ~std::uint64_t{0})
+            return from + static_cast<std::size_t>(__builtin_ctzll(~same));
     }
+    return firstBreakFrom(bytes, from, end, period);
+}
 #endif
-    constexpr std::size_t kWord = sizeof(std::uint64_t);
-    if (size < kWord) return std::memcmp(a, b, size) == 0;
-    const std::size_t last = size - kWord;
-    for (std::size_t at = 0; at < last; at += kWord) {
-        if (wordAt(a + at) != wordAt(b + at)) return false;
+
+#ifdef LINE_RUNS_AVX2
+__attribute__((target("avx2"))) std::size_t firstBreakAvx2(const char* bytes, std::size_t from,
+                                                           std::size_t end, std::size_t period) {
+    const auto sameMask = [&](std::size_t at) __attribute__((target("avx2"))) {
+        const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
+        const __m256i before =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at - period));
+        return static_cast<std::uint64_t>(
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(here, before))));
+    };
+    for (; end - from >= kStep; from += kStep) {
+        const std::uint64_t same = sameMask(from) | sameMask(from + 32) << 32;
+        if (same != ~std::uint64_t{0})
+            return from + static_cast<std::size_t>(__builtin_ctzll(~same));
     }
-    return wordAt(a + last) == wordAt(b + last);
+    return firstBreakFrom(bytes, from, end, period);
+}
+#endif
+
+using FirstBreak = std::size_t (*)(const char*, std::size_t, std::size_t, std::size_t);
+
+FirstBreak chooseFirstBreak() {
+#ifdef LINE_RUNS_AVX2
+    if (__builtin_cpu_supports("avx2")) return firstBreakAvx2;
+#endif
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+    return firstBreakSse2;
+#else
+    return firstBreakFrom;
+#endif
 }
 
 }  // namespace
@@ -54,23 +87,27 @@ bool sameBytes(const char* a, const char* b, std::size_t size) {
 bool collapseRuns(std::string_view block, std::span<const std::size_t> lineEnds, std::size_t lines,
                   LineRuns& runs) {
     runs.runStarts.clear();
+    if (lines == 0) return false;
+    static const FirstBreak firstBreak = chooseFirstBreak();
+    const char* bytes = block.data();
+    const std::size_t end = lineEnds[lines - 1] + 1;
     std::size_t runBytes = 0;  // of the first line of each run, with its LF
-    const char* previous = block.data();
-    std::size_t previousSize = SIZE_MAX;  // no line before the first
-    std::size_t start = 0;
-    for (std::size_t line = 0; line < lines; ++line) {
-        const char* current = block.data() + start;
-        const std::size_t size = lineEnds[line] - start;
-        start = lineEnds[line] + 1;
-        if (size == previousSize && sameBytes(current, previous, size)) continue;
+    for (std::size_t line = 0; line < lines;) {
+        const std::size_t start = line == 0 ? 0 : lineEnds[line - 1] + 1;
+        const std::size_t period = lineEnds[line] + 1 - start;
         runs.runStarts.push_back(line);
-        runBytes += size + 1;
-        previous = current;
-        previousSize = size;
+        runBytes += period;
+        // The copies of this line that follow it end where the bytes stop
+        // repeating with its length; the line holding that break is the
+        // first that differs from the one before (a longer line has no LF
+        // where its predecessor has one, a shorter one has it earlier).
+        const std::size_t copies =
+            (firstBreak(bytes, start + period, end, period) - start) / period;
+        line = std::min(line + copies, lines);
     }
     // Copying the runs out costs about as much as searching a quarter of
     // the bytes again.
-    if (runBytes > start / 4 * 3) return false;
+    if (runBytes > end / 4 * 3) return false;
     runs.runStarts.push_back(lines);
 
     runs.text.clear();
