@@ -36,7 +36,7 @@ const char* blockEnd(const char* begin, const char* end) {
 // number of the line after the block.
 std::size_t markBlockByLineEnds(const char* text, const char* block, const char* end,
                                 std::size_t firstLine, std::size_t limit, const TermSearch& search,
-                                std::span<const std::size_t> lineEnds, std::vector<bool>& hits) {
+                                std::span<const std::size_t> lineEnds, LineHits& hits) {
     const auto linesBefore = [&](std::size_t from, std::size_t offset) {
         return static_cast<std::size_t>(
             std::lower_bound(lineEnds.begin() + static_cast<std::ptrdiff_t>(from), lineEnds.end(),
@@ -52,7 +52,7 @@ std::size_t markBlockByLineEnds(const char* text, const char* block, const char*
         // No term holds an LF, so the first LF at or after the hit ends its line.
         line = linesBefore(line, static_cast<std::size_t>(cursor - text) + offset);
         if (line >= limit) return line;
-        hits[line] = true;
+        hits[line] = 1;
         cursor = text + lineEnds[line] + 1;
         ++line;
     }
@@ -63,7 +63,7 @@ std::size_t markBlockByLineEnds(const char* text, const char* block, const char*
 // which is line `firstLine`; returns the line number after the last one
 // looked at.
 std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, std::size_t limit,
-                      const TermSearch& search, std::vector<bool>& hits) {
+                      const TermSearch& search, LineHits& hits) {
     const char* cursor = text;
     std::size_t line = firstLine;
     for (;;) {
@@ -75,7 +75,7 @@ std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, 
         const char* hit = cursor + offset;
         line += textio::countLineFeeds(cursor, static_cast<std::size_t>(hit - cursor));
         if (line >= limit) return line;
-        hits[line] = true;
+        hits[line] = 1;
         const void* lineFeed = std::memchr(hit, '\n', static_cast<std::size_t>(end - hit));
         if (lineFeed == nullptr) return line;
         cursor = static_cast<const char*>(lineFeed) + 1;
@@ -134,13 +134,13 @@ bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
 }
 
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
-                  const TermSearch* rawSearch, std::vector<bool>& hits, FoldBuffer& buffer) {
+                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
     markHitLines(text, {}, lineLimit, search, rawSearch, hits, buffer);
 }
 
 void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
                   std::int32_t lineLimit, const TermSearch& search, const TermSearch* rawSearch,
-                  std::vector<bool>& hits, FoldBuffer& buffer) {
+                  LineHits& hits, FoldBuffer& buffer) {
     const auto limit = static_cast<std::size_t>(lineLimit > 0 ? lineLimit : 0);
     const char* raw = text.data();
     const char* rawEnd = raw + text.size();

@@ -22,8 +22,13 @@ struct FoldBuffer {
     textio::LargeBuffer bytes;
 };
 
+// One byte per line, non-zero for a line that holds a term: bytes, not bits,
+// so that lines without hits can be skipped several at a time.
+using LineHits = std::vector<std::uint8_t>;
+
 // For each of the first `lineLimit` lines of `text` (a joined list: every
-// line followed by LF) that contains a term, sets hits[line index] (from 0).
+// line followed by LF) that contains a term, sets hits[line index] (from 0)
+// to 1.
 // Given `rawSearch` (CaseMode::Caseless, built from the same terms) rather
 // than null, a block holding no lead byte of a character that folds into the
 // terms' range from beyond it (see hasFoldLead) is searched raw with it,
@@ -32,14 +37,14 @@ struct FoldBuffer {
 // folded form (the offsets differ only past characters out of the range,
 // which no term holds).
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
-                  const TermSearch* rawSearch, std::vector<bool>& hits, FoldBuffer& buffer);
+                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer);
 
 // The same, given also where each line of `text` ends (the offset of its LF,
 // one per line, as a block reader gives them): in the blocks searched raw, a
 // hit's line is then looked up instead of counted.
 void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
                   std::int32_t lineLimit, const TermSearch& search, const TermSearch* rawSearch,
-                  std::vector<bool>& hits, FoldBuffer& buffer);
+                  LineHits& hits, FoldBuffer& buffer);
 
 // Whether [begin, begin + size) holds a byte that may start a character from
 // beyond ASCII that folds to ASCII, U+0130 İ (C4) or U+212A Kelvin (E2), or,

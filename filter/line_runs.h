@@ -5,18 +5,22 @@
 
 #include <cstddef>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
 namespace filter {
 
 struct LineRuns {
-    std::string text;                    // each run's line once, each followed by LF
-    std::vector<std::size_t> lineEnds;   // the offset in `text` of each of those LFs
+    std::vector<char> bytes;             // from the start, `size` bytes: each run's line
+    std::size_t size = 0;                // once, each followed by LF; then spare room
+    std::vector<std::size_t> lineEnds;   // the offset of each of those LFs
     std::vector<std::size_t> runStarts;  // the block line where each run starts, and the
                                          // block's line count after the last
 };
+
+inline std::string_view runText(const LineRuns& runs) {
+    return {runs.bytes.data(), runs.size};
+}
 
 // Collapses the first `lines` lines of `block` (line i ends with the LF at
 // lineEnds[i]) into `runs`. Returns false, with `runs` unspecified, when

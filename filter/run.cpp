@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
@@ -40,25 +42,39 @@ std::string_view lineOf(std::string_view block, std::span<const std::size_t> lin
     return block.substr(start, lineEnds[line] - start);
 }
 
+// The first line from `line` on that holds a term in its folder or its file
+// name, or the line count. Few lines do: eight at a time are passed over.
+std::size_t nextHit(const LineHits& folderHits, const LineHits& fileHits, std::size_t line) {
+    const std::size_t lines = folderHits.size();
+    for (; lines - line >= sizeof(std::uint64_t); line += sizeof(std::uint64_t)) {
+        std::uint64_t folder;
+        std::uint64_t file;
+        std::memcpy(&folder, folderHits.data() + line, sizeof folder);
+        std::memcpy(&file, fileHits.data() + line, sizeof file);
+        if ((folder | file) != 0) break;
+    }
+    while (line < lines && (folderHits[line] | fileHits[line]) == 0) ++line;
+    return line;
+}
+
 // Marks the hit lines among the first `lines` lines of a block from a block
 // reader, searching each run of equal lines once when the block has runs.
 void markBlockHits(std::string_view block, std::span<const std::size_t> lineEnds, std::size_t lines,
-                   const TermSearch& search, const TermSearch* rawSearch, std::vector<bool>& hits,
-                   FoldBuffer& buffer, LineRuns& runs, std::vector<bool>& runHits) {
+                   const TermSearch& search, const TermSearch* rawSearch, LineHits& hits,
+                   FoldBuffer& buffer, LineRuns& runs, LineHits& runHits) {
     if (!collapseRuns(block, lineEnds, lines, runs)) {
         markHitLines(block, lineEnds, static_cast<std::int32_t>(lines), search, rawSearch, hits,
                      buffer);
         return;
     }
     const std::size_t runCount = runs.lineEnds.size();
-    runHits.assign(runCount, false);
-    markHitLines(runs.text, runs.lineEnds, static_cast<std::int32_t>(runCount), search, rawSearch,
-                 runHits, buffer);
+    runHits.assign(runCount, 0);
+    markHitLines(runText(runs), runs.lineEnds, static_cast<std::int32_t>(runCount), search,
+                 rawSearch, runHits, buffer);
     for (std::size_t run = 0; run < runCount; ++run) {
-        if (!runHits[run]) continue;
-        for (std::size_t line = runs.runStarts[run]; line < runs.runStarts[run + 1]; ++line) {
-            hits[line] = true;
-        }
+        if (runHits[run] == 0) continue;
+        std::fill(hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts[run]),
+                  hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts[run + 1]), 1);
     }
 }
 
@@ -77,10 +93,10 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
     textio::LineBlockReader folderReader;
     textio::LineBlockReader fileReader;
     FoldBuffer buffer;
-    std::vector<bool> folderHits;
-    std::vector<bool> fileHits;
+    LineHits folderHits;
+    LineHits fileHits;
     LineRuns folderRuns;  // a folder is named once per file in it
-    std::vector<bool> runHits;
+    LineHits runHits;
     std::size_t firstLine = 0;  // of the current block, in the whole list
     std::size_t fileNames = 0;
     for (std::string_view block = textio::readLineBlock(folders, folderReader);
@@ -89,16 +105,16 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
         const std::size_t lines = std::min(folderReader.lines, kMaxLines - firstLine);
         const std::string_view names = textio::readLines(files, fileReader, lines);
         fileNames += fileReader.lines;
-        folderHits.assign(lines, false);
-        fileHits.assign(lines, false);
+        folderHits.assign(lines, 0);
+        fileHits.assign(lines, 0);
         if (search.engine != TermEngine::None) {
             markBlockHits(block, folderReader.lineEnds, lines, search, rawSearch, folderHits,
                           buffer, folderRuns, runHits);
             markHitLines(names, fileReader.lineEnds, static_cast<std::int32_t>(fileReader.lines),
                          search, rawSearch, fileHits, buffer);
         }
-        for (std::size_t i = 0; i < lines; ++i) {
-            if (!folderHits[i] && !fileHits[i]) continue;
+        for (std::size_t i = nextHit(folderHits, fileHits, 0); i < lines;
+             i = nextHit(folderHits, fileHits, i + 1)) {
             keepLocation(state, lineOf(block, folderReader.lineEnds, i),
                          lineOf(names, fileReader.lineEnds, i));
         }

@@ -241,15 +241,15 @@ void checkHitLines(const filter::TermSearch& search, const filter::TermSearch* r
                    const std::string& label, const SearchCase& c,
                    const std::vector<std::string>& terms, filter::FoldBuffer& buffer) {
     const auto limit = static_cast<std::size_t>(std::max(c.lineLimit, 0));
-    std::vector<bool> hits(limit, false);
+    filter::LineHits hits(limit, 0);
     filter::markHitLines(c.joined, c.lineLimit, search, rawSearch, hits, buffer);
     for (std::size_t line = 0; line < limit; ++line) {
         const bool want = c.unitLineHits[line % c.unitLineHits.size()];
-        FUZZ_CHECK(hits[line] == want,
+        FUZZ_CHECK((hits[line] != 0) == want,
                    label + " (engine " + engineName(search.engine) +
                        (rawSearch ? ", unfolded blocks searched caseless" : "") +
                        "): markHitLines says line " + std::to_string(line) +
-                       (hits[line] ? " holds" : " does not hold") + " a term (limit " +
+                       (hits[line] != 0 ? " holds" : " does not hold") + " a term (limit " +
                        std::to_string(c.lineLimit) + ", " + std::to_string(c.copies) +
                        " copies of " + hex(c.joined.substr(0, c.joined.size() / c.copies)) +
                        ")\nterms\n" + describeTerms(terms));

@@ -123,7 +123,7 @@ bool expectSameHits(std::string_view text, const std::vector<std::string>& terms
          {raw ? &*raw : nullptr, static_cast<const TermSearch*>(nullptr)}) {
         // Hit lines counted, and looked up among the line ends.
         for (const bool lookUp : {false, true}) {
-            std::vector<bool> hits(limit, false);
+            LineHits hits(limit, 0);
             FoldBuffer buffer;
             if (lookUp) {
                 markHitLines(text, lineEnds, static_cast<std::int32_t>(limit), search, rawSearch,
@@ -133,10 +133,10 @@ bool expectSameHits(std::string_view text, const std::vector<std::string>& terms
                              buffer);
             }
             for (std::size_t line = 0; line < limit; ++line) {
-                EXPECT_EQ(hits[line], want[line])
+                EXPECT_EQ(hits[line] != 0, want[line])
                     << what << ", line " << line << (rawSearch ? " (raw search" : " (folded only")
                     << (lookUp ? ", line ends given)" : ")");
-                if (hits[line] != want[line]) return raw.has_value();
+                if ((hits[line] != 0) != want[line]) return raw.has_value();
             }
         }
     }
@@ -220,12 +220,13 @@ TEST(MarkHitLines, FoldsLettersThatBecomeAsciiOrLatin1) {
         const std::optional<TermSearch> raw = buildCaselessSearch(terms);
         ASSERT_TRUE(raw.has_value()) << c.term;
         for (const TermSearch* rawSearch : {&*raw, static_cast<const TermSearch*>(nullptr)}) {
-            std::vector<bool> hits(1, false);
+            LineHits hits(1, 0);
             FoldBuffer buffer;
             // Far enough in for the sixteen-byte scan to meet the letter.
             const std::string text = std::string(80, '.') + c.text + std::string(80, '.') + '\n';
             markHitLines(text, 1, search, rawSearch, hits, buffer);
-            EXPECT_EQ(hits[0], c.hit) << c.term << " in " << c.text << (rawSearch ? " (raw)" : "");
+            EXPECT_EQ(hits[0] != 0, c.hit)
+                << c.term << " in " << c.text << (rawSearch ? " (raw)" : "");
         }
     }
 }

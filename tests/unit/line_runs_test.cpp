@@ -43,9 +43,9 @@ void expectRunsOf(const std::vector<std::string>& lines, const std::string& labe
     if (!collapsed) return;
     starts.push_back(lines.size());
     EXPECT_EQ(runs.runStarts, starts) << label;
-    EXPECT_EQ(runs.text, text) << label;
+    EXPECT_EQ(runText(runs), text) << label;
     ASSERT_EQ(runs.lineEnds.size(), starts.size() - 1) << label;
-    for (const std::size_t end : runs.lineEnds) EXPECT_EQ(runs.text[end], '\n') << label;
+    for (const std::size_t end : runs.lineEnds) EXPECT_EQ(runText(runs)[end], '\n') << label;
 }
 
 // Lines that differ in one byte only, wherever it is, for lengths around
