@@ -104,9 +104,10 @@ void addTerm(NibbleSets& lo, NibbleSets& hi, const std::string& term, std::uint3
 
 TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMode) {
     // A longer fingerprint lets fewer positions through but costs more
-    // vector work per byte; on folder names six bytes paid off up to a few
-    // dozen terms, eight beyond. Shorter terms accept anything past their end.
-    constexpr std::uint32_t kFewTermsFingerprint = 6;
+    // vector work per byte; on folder and file names five bytes paid off up
+    // to a few dozen terms (four and seven were slower), eight beyond.
+    // Shorter terms accept anything past their end.
+    constexpr std::uint32_t kFewTermsFingerprint = 5;
     constexpr std::size_t kFewTerms = 24;
     // Per position a bucket lets through: a mispredicted branch, and a
     // compare per term in the bucket (cycles, roughly).
