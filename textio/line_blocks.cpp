@@ -18,6 +18,7 @@ std::size_t waitingLines(const LineBlockReader& reader) {
 // large page.
 std::size_t firstCapacity(TextFile& file) {
     constexpr std::size_t kUsual = 2 * kLineBlockReadSize;
+    static_assert(kUsual >= kLargeBufferMinimum, "a reader's usual buffer must not be a heap one");
     std::uint64_t length = 0;
     if (fileLength(file, length) && length < kUsual) {
         return static_cast<std::size_t>(length) + kLineBlockReadSize + 1;
