@@ -21,7 +21,9 @@ namespace {
 // from the byte that length before it. So runs are found in one pass that
 // compares the block with itself shifted, 64 bytes per step, not by a
 // comparison per line.
+#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
 constexpr std::size_t kStep = 64;
+#endif
 
 // The first offset in [from, end) whose byte differs from the byte `period`
 // before it, or `end`, looking at what the vector steps left over.
