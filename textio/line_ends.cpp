@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "textio/line_end_rewrite.h"
 #include "textio/line_feed_groups.h"
 
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
@@ -74,27 +75,6 @@ const char* countLineFeedSteps(const char* p, const char* end, std::size_t& coun
     return p;
 }
 
-// Rewrites [from, end) in place, byte by byte: CR LF, a lone CR and NUL each
-// become one LF. Calls onLineFeed with each LF written; returns the new end.
-template <typename OnLineFeed>
-char* rewriteLineEnds(char* from, char* end, OnLineFeed onLineFeed) {
-    char* read = from;
-    char* write = from;
-    while (read != end) {
-        const char byte = *read++;
-        if (byte == '\r') {
-            if (read != end && *read == '\n') ++read;  // CR LF is one line end
-            *write++ = '\n';
-        } else if (byte == '\0') {
-            *write++ = '\n';
-        } else {
-            *write++ = byte;
-        }
-        if (write[-1] == '\n') onLineFeed(write - 1);
-    }
-    return write;
-}
-
 }  // namespace
 
 NormalizedLines normalizeLineEnds(char* begin, std::size_t size) {
@@ -103,7 +83,8 @@ NormalizedLines normalizeLineEnds(char* begin, std::size_t size) {
     // Most files have no CR and no NUL: then the block stays as it is and
     // only its LFs are counted.
     char* from = begin + (countLineFeedSteps<true>(begin, end, lineFeeds) - begin);
-    char* stop = rewriteLineEnds(from, end, [&](const char*) { ++lineFeeds; });
+    char* stop = rewriteLineEnds(from, end);
+    lineFeeds += countLineFeeds(from, static_cast<std::size_t>(stop - from));
     return {static_cast<std::size_t>(stop - begin), lineFeeds};
 }
 
@@ -130,12 +111,19 @@ std::size_t normalizeNotingLineEnds(char* begin, std::size_t size, std::size_t b
                                     LineFeedOffsets& noted) {
     // Most files have no CR and no NUL: whole groups of bytes are only looked
     // at, their LFs noted, up to the first group that holds one of those.
-    const std::size_t at = noteLineFeedGroups(begin, size, base, noted);
-    char* stop = rewriteLineEnds(begin + at, begin + size, [&](const char* written) {
+    std::size_t at = noteLineFeedGroups(begin, size, base, noted);
+    if (at == size) return size;
+    // The rest is rewritten first, then its LFs noted the same way (it holds
+    // no CR or NUL any more); what the groups leave over, byte by byte.
+    const auto rewritten =
+        static_cast<std::size_t>(rewriteLineEnds(begin + at, begin + size) - begin);
+    at += noteLineFeedGroups(begin + at, rewritten - at, base + at, noted);
+    for (; at != rewritten; ++at) {
+        if (begin[at] != '\n') continue;
         reserveLineFeeds(noted, 1);
-        noteData(noted)[noted.count++] = base + static_cast<std::size_t>(written - begin);
-    });
-    return static_cast<std::size_t>(stop - begin);
+        noteData(noted)[noted.count++] = base + at;
+    }
+    return rewritten;
 }
 
 }  // namespace textio

@@ -94,13 +94,24 @@ TEST(LineFeedGroups, EveryKernelNotesTheLineFeedsOfWholeCleanGroups) {
 // each become one LF, and every LF of the result is noted at its offset.
 TEST(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
     std::mt19937 random(11);
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < 600; ++round) {
         const std::size_t size = random() % 3000;
         std::string text = randomText(random, size, static_cast<int>(random() % 60));
-        if (round % 2 == 0) {
+        if (round % 3 == 0) {
             // Mostly clean, with a line end of the other kinds far in.
             for (char& byte : text) byte = byte == '\r' || byte == '\0' ? '\n' : byte;
-            if (size > 0) text[random() % size] = round % 4 == 0 ? '\r' : '\0';
+            if (size > 0) text[random() % size] = round % 2 == 0 ? '\r' : '\0';
+        } else if (round % 3 == 1) {
+            // Lines of every length ending in CR LF (as written on Windows), now
+            // and then another line end among them.
+            text.clear();
+            while (text.size() < size) {
+                text += std::string(random() % 40, 'w');
+                const std::string ends[] = {"\r\n", "\r\n", "\r\n",
+                                            "\r\n", "\r\n", "\r\n",
+                                            "\n",   "\r",   std::string(1, '\0')};
+                text += ends[random() % std::size(ends)];
+            }
         }
         std::string expected;
         std::vector<std::size_t> expectedNotes;
@@ -115,11 +126,15 @@ TEST(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
             expected.push_back(byte);
         }
 
+        std::string counted = text;
         LineFeedOffsets noted;
         const std::size_t newSize = normalizeNotingLineEnds(text.data(), text.size(), base, noted);
+        const NormalizedLines normalized = normalizeLineEnds(counted.data(), counted.size());
 
         ASSERT_EQ(text.substr(0, newSize), expected) << "round " << round;
         EXPECT_EQ(notedOffsets(noted), expectedNotes) << "round " << round;
+        ASSERT_EQ(counted.substr(0, normalized.size), expected) << "round " << round;
+        EXPECT_EQ(normalized.lineFeeds, expectedNotes.size()) << "round " << round;
     }
 }
 
