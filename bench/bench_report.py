@@ -10,8 +10,12 @@ Usage:
       locations, appends one JSON line to FILE; exit 5 when the filter kept
       the wrong locations.
   bench_report.py startup --json FILE --results FILE
+  bench_report.py scaling --json FILE --results FILE --locations NAME=N ...
+      The scaling series timed in one hyperfine call: commands "one
+      location" and one per NAME; prints its table, appends one JSON line.
   bench_report.py summary --results FILE
-      Prints the targets table (the scaling series is S1, W1, S3); exit 5
+      Prints the targets table (the scaling series is S1, W1, S3, from the
+      scaling call when there is one); exit 5
       when a check failed, else 6 when a target is not met.
 Any other non-zero exit is a fault of this script or of its inputs.
 """
@@ -191,6 +195,29 @@ def cmd_startup(args):
     return 0
 
 
+def cmd_scaling(args):
+    med = medians(args.json)
+    sizes = []
+    for item in args.locations:
+        name, _, count = item.partition("=")
+        sizes.append((name, int(count)))
+    one = med["one location"]
+    print("### Scaling: S1, W1 and S3 in one hyperfine call")
+    print()
+    print("| run | locations | median | per location beyond the one-location run |")
+    print("|---|---:|---:|---:|")
+    print("| one location (same terms) | 1 | %s | |" % fmt_time(one))
+    for name, count in sizes:
+        per = (med[name] - one) / max(count - 1, 1)
+        print("| %s | %s | %s | %.1f ns |" % (name, format(count, ","), fmt_time(med[name]),
+                                              per * 1e9))
+    print()
+    with open(args.results, "a", encoding="utf-8") as out:
+        out.write(json.dumps({"name": "scaling", "median": med,
+                              "locations": dict(sizes)}) + "\n")
+    return 0
+
+
 def cmd_summary(args):
     recs = {}
     with open(args.results, encoding="utf-8") as f:
@@ -222,39 +249,45 @@ def cmd_summary(args):
     ratio("W3", ["grep", "rg"], 0.5)
     ratio("W4", ["grep"], 1)
     series = [recs[n] for n in ("S1", "W1", "S3") if n in recs]
+    scaling = recs.get("scaling")
+
+    def spread_of(values):
+        return max(values) / min(values) if values and min(values) > 0 else None
+
+    def list_ns(values):
+        return " / ".join("%.1f" % (v * 1e9) for v in values)
+
+    # Per workload call: beyond that call's one-location run (or, in results
+    # without it, its empty run), and the whole run.
+    def fixed(r):
+        return r["median"].get("one location", r["median"].get("empty run", 0.0))
+
+    separate = [(r["median"]["searchfilter"] - fixed(r)) / max(r["locations"] - 1, 1)
+                for r in series]
+    whole = [r["median"]["searchfilter"] / r["locations"] for r in series]
+    separate_note = ""
     if len(series) >= 2:
-        # Per location beyond the fixed cost of a run: a run on one location
-        # with the same terms, timed in the same hyperfine call (or, in
-        # results without it, the empty run). Beside it the time per
-        # location beyond the empty run and of the whole run.
-        def fixed(r):
-            return r["median"].get("one location", r["median"].get("empty run", 0.0))
-
-        def beyond(r, base):
-            return (r["median"]["searchfilter"] - base) / max(r["locations"] - 1, 1)
-
-        raw = [r["median"]["searchfilter"] / r["locations"] for r in series]
-        beyond_empty = [beyond(r, r["median"].get("empty run", 0.0)) for r in series]
-        per = [beyond(r, fixed(r)) for r in series]
-        spread = max(per) / min(per) if min(per) > 0 else None
-
-        def spread_of(values):
-            return "%.3f" % (max(values) / min(values)) if min(values) > 0 else "n/a"
-
-        def list_ns(values):
-            return " / ".join("%.1f" % (v * 1e9) for v in values)
-
-        detail = ("max/min %s; %s ns (one-location run %s); beyond the empty run %s ns "
-                  "(max/min %s, empty run %s); whole run %s ns (max/min %s)") % (
+        separate_note = ("; from the separate workload calls: %s ns (max/min %s), whole runs %s ns"
+                         % (list_ns(separate), "%.3f" % spread_of(separate)
+                            if spread_of(separate) else "n/a", list_ns(whole)))
+    if scaling:
+        m = scaling["median"]
+        counts = scaling["locations"]
+        names = [n for n in ("S1", "W1", "S3") if n in counts]
+        per = [(m[n] - m["one location"]) / max(counts[n] - 1, 1) for n in names]
+        spread = spread_of(per)
+        detail = "max/min %s; %s ns (one call; one-location run %s)%s" % (
             "n/a" if spread is None else "%.3f" % spread, list_ns(per),
-            ", ".join(fmt_time(fixed(r)) for r in series), list_ns(beyond_empty),
-            spread_of(beyond_empty), ", ".join(fmt_time(r["median"].get("empty run", 0.0))
-                                               for r in series),
-            list_ns(raw), spread_of(raw))
+            fmt_time(m["one location"]), separate_note)
         target("Scaling: time per location beyond a one-location run within 15%% (%s to %s "
-               "locations)" % (format(series[0]["locations"], ","),
-                               format(series[-1]["locations"], ",")),
+               "locations)" % (format(counts[names[0]], ","), format(counts[names[-1]], ",")),
                spread, SCALING_SPREAD, detail)
+    elif len(series) >= 2:
+        spread = spread_of(separate)
+        target("Scaling: time per location beyond a one-location run within 15%% (%s to %s "
+               "locations, separate calls)" % (format(series[0]["locations"], ","),
+                                               format(series[-1]["locations"], ",")),
+               spread, SCALING_SPREAD, separate_note.lstrip("; "))
     for name in ("W1", "S3"):
         r = recs.get(name)
         if r:
@@ -293,10 +326,15 @@ def main():
     s = sub.add_parser("startup")
     s.add_argument("--json", required=True)
     s.add_argument("--results", required=True)
+    c = sub.add_parser("scaling")
+    c.add_argument("--json", required=True)
+    c.add_argument("--results", required=True)
+    c.add_argument("--locations", nargs="+", required=True)
     m = sub.add_parser("summary")
     m.add_argument("--results", required=True)
     args = ap.parse_args()
-    handler = {"workload": cmd_workload, "startup": cmd_startup, "summary": cmd_summary}
+    handler = {"workload": cmd_workload, "startup": cmd_startup, "scaling": cmd_scaling,
+               "summary": cmd_summary}
     sys.exit(handler[args.cmd](args))
 
 

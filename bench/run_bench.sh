@@ -97,9 +97,10 @@ measure_rss() {
 
 failed=0
 
-# run_workload NAME KIND LOCATIONS TERMS TITLE
+# run_workload NAME KIND LOCATIONS TERMS TITLE [keep]
+# With "keep", the inputs stay for the scaling call (in $work/NAME/in).
 run_workload() {
-    local name="$1" kind="$2" n="$3" k="$4" title="$5"
+    local name="$1" kind="$2" n="$3" k="$4" title="$5" keep="${6:-}"
     local dir="$work/$name"
     local in="$dir/in" run="$dir/run"
     mkdir -p "$dir"
@@ -162,7 +163,32 @@ run_workload() {
         5) failed=1 ;;
         *) die "$name: report failed (exit $rc)" ;;
     esac
-    rm -rf "$dir"
+    if [ "$keep" = keep ]; then
+        rm -rf "$run" "$dir/empty"
+    else
+        rm -rf "$dir"
+    fi
+}
+
+# The scaling series in one hyperfine call, so that its sizes are timed close
+# together: the filter on S1, W1 and S3 (each in a fresh folder of hard links,
+# as above) and on one location with the same terms (S1's one-location folder).
+run_scaling() {
+    local cmds=() name
+    note "scaling: timing S1, W1 and S3 in one call"
+    cmds+=(--prepare "rm -f $(q "$work/S1/one/searchOutputList.txt")"
+        -n "one location" "cd $(q "$work/S1/one") && $(q "$binary")")
+    for name in S1 W1 S3; do
+        local in="$work/$name/in" run="$work/$name/run"
+        cmds+=(--prepare "rm -rf $(q "$run") && cp -al $(q "$in") $(q "$run")"
+            -n "$name" "cd $(q "$run") && $(q "$binary")")
+    done
+    hyperfine --style basic "${hf_runs[@]}" --export-json "$work/scaling.json" "${cmds[@]}" \
+        > "$work/scaling.log" 2>&1 ||
+        { cat "$work/scaling.log" >&2; die "scaling: hyperfine failed"; }
+    python3 "$report" scaling --json "$work/scaling.json" --results "$results" \
+        --locations "S1=$small" "W1=$mid" "S3=$large"
+    rm -rf "$work/S1" "$work/W1" "$work/S3"
 }
 
 if [ "$quick" = 1 ]; then
@@ -175,12 +201,13 @@ echo "# searchfilter benchmark"
 echo
 echo "Binary: \`$binary\`$([ "$quick" = 1 ] && echo " (quick mode: tiny inputs, 2 runs)")"
 echo
-run_workload W1 synthetic "$mid" 20 "synthetic, $mid locations x 20 terms (also the middle of the scaling series)"
+run_workload W1 synthetic "$mid" 20 "synthetic, $mid locations x 20 terms (also the middle of the scaling series)" keep
 run_workload W2 synthetic "$w2" 2000 "synthetic, $w2 locations x 2000 terms"
 run_workload W3 real "$mid" 20 "names of the files under /usr and /etc, $mid locations x 20 terms"
 run_workload W4 rare-ext "$mid" 1 "synthetic, $mid locations, the single term .SVG"
-run_workload S1 synthetic "$small" 20 "scaling series: synthetic, $small locations x 20 terms"
-run_workload S3 synthetic "$large" 20 "scaling series: synthetic, $large locations x 20 terms"
+run_workload S1 synthetic "$small" 20 "scaling series: synthetic, $small locations x 20 terms" keep
+run_workload S3 synthetic "$large" 20 "scaling series: synthetic, $large locations x 20 terms" keep
+run_scaling
 
 note "start-up: timing in an empty folder"
 empty="$work/empty"
