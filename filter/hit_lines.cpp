@@ -4,7 +4,11 @@
 #include <cstring>
 
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <emmintrin.h>
+#include <immintrin.h>
+// GCC cannot keep 32-byte spills aligned on Windows, so AVX2 stays off there.
+#if defined(__x86_64__) && !defined(_WIN32) && defined(__GNUC__)
+#define HIT_LINES_AVX2 1
+#endif
 #endif
 
 #include "filter/fold.h"
@@ -119,9 +123,40 @@ bool hasFoldLeadSse2(const char* begin, std::size_t size) {
 }
 #endif
 
+#ifdef HIT_LINES_AVX2
+// The same as hasFoldLeadSse2, 64 bytes in two steps; the rest goes there.
+template <bool Latin>
+__attribute__((target("avx2"))) bool hasFoldLeadAvx2(const char* begin, std::size_t size) {
+    const __m256i c4 = _mm256_set1_epi8(static_cast<char>(0xC4));
+    const __m256i second = _mm256_set1_epi8(static_cast<char>(Latin ? 0xE1 : 0xE2));
+    const __m256i limit = _mm256_set1_epi8(Latin ? 1 : 0);
+    const char* p = begin;
+    const char* end = begin + size;
+    for (; end - p >= 64; p += 64) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const __m256i lowToSecond =
+            Latin ? _mm256_sub_epi8(low, second) : _mm256_xor_si256(low, second);
+        const __m256i highToSecond =
+            Latin ? _mm256_sub_epi8(high, second) : _mm256_xor_si256(high, second);
+        const __m256i nearest =
+            _mm256_min_epu8(_mm256_min_epu8(_mm256_xor_si256(low, c4), lowToSecond),
+                            _mm256_min_epu8(_mm256_xor_si256(high, c4), highToSecond));
+        const __m256i within = _mm256_cmpeq_epi8(_mm256_min_epu8(nearest, limit), nearest);
+        if (!_mm256_testz_si256(within, within)) return true;
+    }
+    return hasFoldLeadSse2<Latin>(p, static_cast<std::size_t>(end - p));
+}
+#endif
+
 }  // namespace
 
 bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
+#ifdef HIT_LINES_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        return latin ? hasFoldLeadAvx2<true>(begin, size) : hasFoldLeadAvx2<false>(begin, size);
+#endif
 #if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
     return latin ? hasFoldLeadSse2<true>(begin, size) : hasFoldLeadSse2<false>(begin, size);
 #else
