@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <emmintrin.h>
-#endif
-
 #include "filter/lower_table.h"
 #include "filter/search_filter.h"
+#include "textio/simd_targets.h"
 #include "textio/utf8.h"
 
 namespace filter {
@@ -51,7 +48,7 @@ char* putFoldedUnit(char32_t unit, char* out) {
     return putByte(out, 0x80 | (unit & 0x3F));
 }
 
-#if !defined(__SSE2__) || defined(SEARCHFILTER_SCALAR_ONLY)
+#ifndef SEARCHFILTER_SSE2
 // Lowercases eight ASCII bytes at once: no byte has its high bit set, so the
 // per-byte additions below cannot carry into a neighbour.
 std::uint64_t lowerAsciiWord(std::uint64_t word) {
@@ -63,7 +60,7 @@ std::uint64_t lowerAsciiWord(std::uint64_t word) {
 }
 #endif
 
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
 // Folds the sixteen bytes at p into out when they are ASCII and whole
 // two-byte Latin-1 letters (lead byte C3), the bulk of accented text, and
 // returns 16; otherwise folds only the ASCII bytes before the first other
@@ -118,7 +115,7 @@ char* foldInto(std::string_view text, char* out) {
         // Most text is ASCII: lowercase sixteen (or eight) bytes at once and
         // keep the ASCII ones. `out` has room for three bytes per byte left,
         // so storing a whole step is safe even when only part of it counts.
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
         if (end - p >= 16) {
             const int folded = foldStep(p, out);
             p += folded;

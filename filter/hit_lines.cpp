@@ -3,16 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <immintrin.h>
-// GCC cannot keep 32-byte spills aligned on Windows, so AVX2 stays off there.
-#if defined(__x86_64__) && !defined(_WIN32) && defined(__GNUC__)
-#define HIT_LINES_AVX2 1
-#endif
-#endif
-
 #include "filter/fold.h"
 #include "textio/line_ends.h"
+#include "textio/simd_targets.h"
 
 namespace filter {
 namespace {
@@ -87,7 +80,7 @@ std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, 
     }
 }
 
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
 // A byte is a lead looked for exactly when the smaller of two distances to
 // the leads is at most kLimit: with Latin, b ^ C4 is 0 or 1 only for C4 and
 // C5, b - E1 only for E1 and E2; else b ^ C4 and b ^ E2 are 0 only for C4
@@ -123,7 +116,7 @@ bool hasFoldLeadSse2(const char* begin, std::size_t size) {
 }
 #endif
 
-#ifdef HIT_LINES_AVX2
+#ifdef SEARCHFILTER_AVX2
 // The same as hasFoldLeadSse2, 64 bytes in two steps; the rest goes there.
 template <bool Latin>
 __attribute__((target("avx2"))) bool hasFoldLeadAvx2(const char* begin, std::size_t size) {
@@ -152,12 +145,12 @@ __attribute__((target("avx2"))) bool hasFoldLeadAvx2(const char* begin, std::siz
 }  // namespace
 
 bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
-#ifdef HIT_LINES_AVX2
+#ifdef SEARCHFILTER_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2)
         return latin ? hasFoldLeadAvx2<true>(begin, size) : hasFoldLeadAvx2<false>(begin, size);
 #endif
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
     return latin ? hasFoldLeadSse2<true>(begin, size) : hasFoldLeadSse2<false>(begin, size);
 #else
     const auto* p = reinterpret_cast<const unsigned char*>(begin);

@@ -4,14 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && \
-    !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <immintrin.h>
-// GCC cannot keep 32-byte spills aligned on Windows, so AVX2 stays off there.
-#if defined(__x86_64__) && !defined(_WIN32)
-#define LINE_RUNS_AVX2 1
-#endif
-#endif
+#include "textio/simd_targets.h"
 
 namespace filter {
 namespace {
@@ -21,7 +14,7 @@ namespace {
 // from the byte that length before it. So runs are found in one pass that
 // compares the block with itself shifted, 64 bytes per step, not by a
 // comparison per line.
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
 constexpr std::size_t kStep = 64;
 #endif
 
@@ -33,7 +26,7 @@ std::size_t firstBreakFrom(const char* bytes, std::size_t from, std::size_t end,
     return from;
 }
 
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
 std::size_t firstBreakSse2(const char* bytes, std::size_t from, std::size_t end,
                            std::size_t period) {
     const auto sameMask = [&](std::size_t at) {
@@ -53,7 +46,7 @@ std::size_t firstBreakSse2(const char* bytes, std::size_t from, std::size_t end,
 }
 #endif
 
-#ifdef LINE_RUNS_AVX2
+#ifdef SEARCHFILTER_AVX2
 __attribute__((target("avx2"))) std::size_t firstBreakAvx2(const char* bytes, std::size_t from,
                                                            std::size_t end, std::size_t period) {
     const auto sameMask = [&](std::size_t at) __attribute__((target("avx2"))) {
@@ -75,10 +68,10 @@ __attribute__((target("avx2"))) std::size_t firstBreakAvx2(const char* bytes, st
 using FirstBreak = std::size_t (*)(const char*, std::size_t, std::size_t, std::size_t);
 
 FirstBreak chooseFirstBreak() {
-#ifdef LINE_RUNS_AVX2
+#ifdef SEARCHFILTER_AVX2
     if (__builtin_cpu_supports("avx2")) return firstBreakAvx2;
 #endif
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
     return firstBreakSse2;
 #else
     return firstBreakFrom;

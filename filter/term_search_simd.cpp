@@ -1,37 +1,15 @@
-// The x86 filter engines. Each is compiled for its instruction set with a
-// target attribute and chosen at run time, so the program itself assumes no
-// more than the base of its architecture (32-bit builds may lack SSE2).
-// Define SEARCHFILTER_SCALAR_ONLY to build without any of them.
-//
+// The x86 filter engines (see textio/simd_targets.h for which are built).
 // Both engines look at a block of positions at once, mark the positions
 // where a term may start, and check each mark in order against whole terms,
 // so they return the start of the occurrence that starts first.
 #include <algorithm>
 
 #include "filter/term_search_engines.h"
-
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && \
-    !defined(SEARCHFILTER_SCALAR_ONLY)
-#define TERM_SEARCH_X86 1
-#include <immintrin.h>
-#endif
-
-// GCC cannot keep 32-byte spills aligned on 64-bit Windows, so AVX2 stays
-// off there.
-#if defined(TERM_SEARCH_X86) && !defined(_WIN32)
-#define TERM_SEARCH_AVX2 1
-#endif
-
-// 32-bit Windows only promises a 4-byte aligned stack.
-#if defined(__i386__)
-#define TERM_SEARCH_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define TERM_SEARCH_ALIGN_STACK
-#endif
+#include "textio/simd_targets.h"
 
 namespace filter {
 
-#ifdef TERM_SEARCH_X86
+#ifdef SEARCHFILTER_X86
 namespace {
 
 // The last bytes of a text, copied into a zeroed buffer so that a block load
@@ -127,7 +105,7 @@ __attribute__((target("sse2"))) std::uint32_t pairMarks16(const TermSearch& sear
 }
 
 template <CaseMode Mode>
-__attribute__((target("sse2"))) TERM_SEARCH_ALIGN_STACK std::size_t pairSse2(
+__attribute__((target("sse2"))) SEARCHFILTER_ALIGN_STACK std::size_t pairSse2(
     const TermSearch& search, const unsigned char* text, std::size_t size) {
     const std::size_t reach = anchorReach(search);
     std::size_t at = 0;
@@ -186,7 +164,7 @@ __attribute__((target("ssse3"))) __m128i teddyBuckets16(const __m128i* lo, const
 }
 
 template <unsigned M, CaseMode Mode>
-__attribute__((target("ssse3"))) TERM_SEARCH_ALIGN_STACK std::size_t teddySsse3(
+__attribute__((target("ssse3"))) SEARCHFILTER_ALIGN_STACK std::size_t teddySsse3(
     const TermSearch& search, const unsigned char* text, std::size_t size) {
     __m128i lo[M];
     __m128i hi[M];
@@ -221,7 +199,7 @@ __attribute__((target("ssse3"))) TERM_SEARCH_ALIGN_STACK std::size_t teddySsse3(
     return kNoOccurrence;
 }
 
-#ifdef TERM_SEARCH_AVX2
+#ifdef SEARCHFILTER_AVX2
 
 // ---- Pair filter, AVX2 ----
 
@@ -346,7 +324,7 @@ __attribute__((target("avx2"))) std::size_t teddyAvx2(const TermSearch& search,
     return kNoOccurrence;
 }
 
-#endif  // TERM_SEARCH_AVX2
+#endif  // SEARCHFILTER_AVX2
 
 }  // namespace
 
@@ -356,7 +334,7 @@ bool simdEngineAvailable(TermEngine engine) {
             return __builtin_cpu_supports("sse2");
         case TermEngine::TeddySsse3:
             return __builtin_cpu_supports("ssse3");
-#ifdef TERM_SEARCH_AVX2
+#ifdef SEARCHFILTER_AVX2
         case TermEngine::PairAvx2:
         case TermEngine::TeddyAvx2:
             return __builtin_cpu_supports("avx2");
@@ -409,7 +387,7 @@ std::size_t findWithTeddySsse3(const TermSearch& search, const unsigned char* te
     return teddySsse3Fingerprint<CaseMode::Exact>(search, text, size);
 }
 
-#ifdef TERM_SEARCH_AVX2
+#ifdef SEARCHFILTER_AVX2
 std::size_t findWithPairAvx2(const TermSearch& search, const unsigned char* text,
                              std::size_t size) {
     if (search.caseMode == CaseMode::Caseless) {
@@ -462,7 +440,7 @@ bool simdEngineAvailable(TermEngine) {
 
 #endif
 
-#ifndef TERM_SEARCH_AVX2
+#ifndef SEARCHFILTER_AVX2
 // Never chosen: simdEngineAvailable says no.
 std::size_t findWithPairAvx2(const TermSearch& search, const unsigned char* text,
                              std::size_t size) {
@@ -474,7 +452,7 @@ std::size_t findWithTeddyAvx2(const TermSearch& search, const unsigned char* tex
 }
 #endif
 
-#ifndef TERM_SEARCH_X86
+#ifndef SEARCHFILTER_X86
 std::size_t findWithPairSse2(const TermSearch& search, const unsigned char* text,
                              std::size_t size) {
     return findWithDfa(search.dfa, text, size);

@@ -3,18 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && \
-    !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <immintrin.h>
-#define LINE_END_REWRITE_SSSE3 1
-#endif
-
-// 32-bit Windows only promises a 4-byte aligned stack.
-#if defined(__i386__)
-#define LINE_END_REWRITE_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define LINE_END_REWRITE_ALIGN_STACK
-#endif
+#include "textio/simd_targets.h"
 
 namespace textio {
 namespace {
@@ -37,7 +26,7 @@ char* rewriteBytes(char* read, char* write, char* end) {
     return write;
 }
 
-#ifdef LINE_END_REWRITE_SSSE3
+#ifdef SEARCHFILTER_X86
 constexpr std::size_t kStep = 16;
 
 // Shuffles that drop byte p of sixteen (p < 16), and at 16 one that keeps all.
@@ -57,8 +46,8 @@ constexpr std::array<std::array<std::uint8_t, kStep>, kStep + 1> kDropByte = [] 
 // without the CR, one shuffle and one store. Every other step is rewritten
 // byte by byte. The write position never passes the read position, and a
 // step is loaded before anything is stored over it.
-__attribute__((target("ssse3"))) LINE_END_REWRITE_ALIGN_STACK char* rewriteSsse3(char* from,
-                                                                                 char* end) {
+__attribute__((target("ssse3"))) SEARCHFILTER_ALIGN_STACK char* rewriteSsse3(char* from,
+                                                                             char* end) {
     char* read = from;
     char* write = from;
     const __m128i carriageReturn = _mm_set1_epi8('\r');
@@ -95,7 +84,7 @@ bool ssse3Available() {
 }  // namespace
 
 char* rewriteLineEnds(char* from, char* end) {
-#ifdef LINE_END_REWRITE_SSSE3
+#ifdef SEARCHFILTER_X86
     if (ssse3Available()) return rewriteSsse3(from, end);
 #endif
     return rewriteBytes(from, from, end);

@@ -5,20 +5,17 @@
 
 #include "textio/line_end_rewrite.h"
 #include "textio/line_feed_groups.h"
-
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <emmintrin.h>
-#endif
+#include "textio/simd_targets.h"
 
 namespace textio {
 namespace {
 
 constexpr std::size_t kStep = 16;
 
-#if !defined(__SSE2__) || defined(SEARCHFILTER_SCALAR_ONLY)
+#ifndef SEARCHFILTER_SSE2
 // Bit i is set when p[i] == byte, for the sixteen bytes at p.
 std::uint32_t matchMask(const char* p, char byte) {
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return static_cast<std::uint32_t>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte))));
@@ -41,7 +38,7 @@ std::uint32_t bitCount(std::uint32_t mask) {
 // holds a CR or NUL.
 template <bool kStopAtLineEndBytes>
 const char* countLineFeedSteps(const char* p, const char* end, std::size_t& count) {
-#if defined(__SSE2__) && !defined(SEARCHFILTER_SCALAR_ONLY)
+#ifdef SEARCHFILTER_SSE2
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
     const __m128i zero = _mm_setzero_si128();

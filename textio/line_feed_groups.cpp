@@ -3,22 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && \
-    !defined(SEARCHFILTER_SCALAR_ONLY)
-#include <immintrin.h>
-#if defined(__SSE2__)
-#define LINE_FEED_SSE2 1
-#endif
-// GCC cannot keep 32-byte spills aligned on Windows, so AVX2 stays off there.
-#if defined(__x86_64__) && !defined(_WIN32)
-#define LINE_FEED_AVX2 1
-#endif
-#endif
+#include "textio/simd_targets.h"
 
 namespace textio {
 namespace {
 
-#if defined(LINE_FEED_SSE2) || defined(LINE_FEED_AVX2)
+#if defined(SEARCHFILTER_SSE2) || defined(SEARCHFILTER_AVX2)
 constexpr std::size_t kGroup = 64;
 // Lines are a few dozen bytes, so this many offsets are written per group
 // whether or not it has that many LFs (the extra ones are written over by
@@ -66,7 +56,7 @@ Chunk startChunk(LineFeedOffsets& noted, std::size_t at, std::size_t size) {
 }
 #endif
 
-#ifdef LINE_FEED_SSE2
+#ifdef SEARCHFILTER_SSE2
 // The smaller of a byte and itself XOR CR is 0 exactly for CR and NUL.
 __m128i carriageReturnsOrNuls16(__m128i bytes) {
     const __m128i carriageReturn = _mm_set1_epi8('\r');
@@ -113,7 +103,7 @@ std::size_t noteGroupsSse2(const char* begin, std::size_t size, std::size_t base
 }
 #endif
 
-#ifdef LINE_FEED_AVX2
+#ifdef SEARCHFILTER_AVX2
 __attribute__((target("avx2"))) __m256i carriageReturnsOrNuls32(__m256i bytes) {
     const __m256i carriageReturn = _mm256_set1_epi8('\r');
     return _mm256_cmpeq_epi8(_mm256_min_epu8(bytes, _mm256_xor_si256(bytes, carriageReturn)),
@@ -157,11 +147,11 @@ bool lineFeedKernelAvailable(LineFeedKernel kernel) {
     switch (kernel) {
         case LineFeedKernel::None:
             return true;
-#ifdef LINE_FEED_SSE2
+#ifdef SEARCHFILTER_SSE2
         case LineFeedKernel::Sse2:
             return true;  // built only where the base instruction set has it
 #endif
-#ifdef LINE_FEED_AVX2
+#ifdef SEARCHFILTER_AVX2
         case LineFeedKernel::Avx2: {
             static const bool available = __builtin_cpu_supports("avx2") &&
                                           __builtin_cpu_supports("bmi") &&
@@ -178,11 +168,11 @@ std::size_t noteLineFeedGroups(LineFeedKernel kernel, const char* begin, std::si
                                std::size_t base, LineFeedOffsets& noted) {
     if (!lineFeedKernelAvailable(kernel)) return 0;
     switch (kernel) {
-#ifdef LINE_FEED_SSE2
+#ifdef SEARCHFILTER_SSE2
         case LineFeedKernel::Sse2:
             return noteGroupsSse2(begin, size, base, noted);
 #endif
-#ifdef LINE_FEED_AVX2
+#ifdef SEARCHFILTER_AVX2
         case LineFeedKernel::Avx2:
             return noteGroupsAvx2(begin, size, base, noted);
 #endif
