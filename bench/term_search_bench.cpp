@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "filter/term_search.h"
+#include "simd/dispatch.h"
 
 namespace {
 
@@ -168,27 +169,36 @@ void Auto(benchmark::State& state) {
 }
 BENCHMARK(Auto)->Arg(1)->Arg(20)->Arg(2000)->Unit(benchmark::kMillisecond);
 
-// Each engine alone, where this processor has it.
+// Each engine alone, in each instruction set's variant this processor has.
 void Engine(benchmark::State& state) {
     const auto termCount = static_cast<std::size_t>(state.range(0));
     const auto engine = static_cast<filter::TermEngine>(state.range(1));
-    if (!filter::termEngineAvailable(engine)) {
+    const auto isa = static_cast<simd::Isa>(state.range(2));
+    const simd::Isa saved = simd::activeIsa();
+    if (!simd::chooseIsa(isa) || !filter::termEngineAvailable(engine)) {
+        simd::chooseIsa(saved);
         state.SkipWithError("engine not available here");
         return;
     }
-    run(state, termCount, filter::buildTermSearch(workload(termCount).terms, engine));
+    filter::TermSearch search =
+        filter::buildTermSearch(workload(termCount).terms, {.engine = engine});
+    simd::chooseIsa(saved);
+    run(state, termCount, search);
 }
 void engineArgs(benchmark::internal::Benchmark* bench) {
     using filter::TermEngine;
-    const auto add = [&](TermEngine engine, std::initializer_list<int> counts) {
-        for (const int count : counts) bench->Args({count, static_cast<int>(engine)});
+    using simd::Isa;
+    const auto add = [&](TermEngine engine, Isa isa, std::initializer_list<int> counts) {
+        for (const int count : counts) {
+            bench->Args({count, static_cast<int>(engine), static_cast<int>(isa)});
+        }
     };
     // Each engine over the term counts it may be chosen for, and a little beyond.
-    add(TermEngine::Dfa, {1, 20, 200, 2000});
-    add(TermEngine::PairSse2, {1, 3});
-    add(TermEngine::PairAvx2, {1, 3});
-    add(TermEngine::TeddySsse3, {3, 20, 48});
-    add(TermEngine::TeddyAvx2, {3, 20, 48, 64});
+    add(TermEngine::Dfa, Isa::scalar, {1, 20, 200, 2000});
+    add(TermEngine::Pair, Isa::sse2, {1, 3});
+    add(TermEngine::Pair, Isa::avx2, {1, 3});
+    add(TermEngine::Teddy, Isa::ssse3, {3, 20, 48});
+    add(TermEngine::Teddy, Isa::avx2, {3, 20, 48, 64});
 }
 BENCHMARK(Engine)->Apply(engineArgs)->Unit(benchmark::kMillisecond);
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "filter/block_kernels.h"
 #include "filter/fold.h"
 #include "textio/line_ends.h"
-#include "textio/simd_targets.h"
 
 namespace filter {
 namespace {
@@ -80,85 +80,10 @@ std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, 
     }
 }
 
-#ifdef SEARCHFILTER_SSE2
-// A byte is a lead looked for exactly when the smaller of two distances to
-// the leads is at most kLimit: with Latin, b ^ C4 is 0 or 1 only for C4 and
-// C5, b - E1 only for E1 and E2; else b ^ C4 and b ^ E2 are 0 only for C4
-// and E2. The smallest distance over 64 bytes is tested once.
-template <bool Latin>
-bool hasFoldLeadSse2(const char* begin, std::size_t size) {
-    const __m128i c4 = _mm_set1_epi8(static_cast<char>(0xC4));
-    const __m128i second = _mm_set1_epi8(static_cast<char>(Latin ? 0xE1 : 0xE2));
-    const __m128i limit = _mm_set1_epi8(Latin ? 1 : 0);
-    const auto distance = [&](const char* at) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        const __m128i toSecond = Latin ? _mm_sub_epi8(bytes, second) : _mm_xor_si128(bytes, second);
-        return _mm_min_epu8(_mm_xor_si128(bytes, c4), toSecond);
-    };
-    const auto within = [&](__m128i distances) {
-        return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(distances, limit), distances)) != 0;
-    };
-    const char* p = begin;
-    const char* end = begin + size;
-    for (; end - p >= 64; p += 64) {
-        const __m128i nearest = _mm_min_epu8(_mm_min_epu8(distance(p), distance(p + 16)),
-                                             _mm_min_epu8(distance(p + 32), distance(p + 48)));
-        if (within(nearest)) return true;
-    }
-    for (; end - p >= 16; p += 16) {
-        if (within(distance(p))) return true;
-    }
-    for (; p != end; ++p) {
-        const auto byte = static_cast<unsigned char>(*p);
-        if (byte == 0xC4 || byte == 0xE2 || (Latin && (byte == 0xC5 || byte == 0xE1))) return true;
-    }
-    return false;
-}
-#endif
-
-#ifdef SEARCHFILTER_AVX2
-// The same as hasFoldLeadSse2, 64 bytes in two steps; the rest goes there.
-template <bool Latin>
-__attribute__((target("avx2"))) bool hasFoldLeadAvx2(const char* begin, std::size_t size) {
-    const __m256i c4 = _mm256_set1_epi8(static_cast<char>(0xC4));
-    const __m256i second = _mm256_set1_epi8(static_cast<char>(Latin ? 0xE1 : 0xE2));
-    const __m256i limit = _mm256_set1_epi8(Latin ? 1 : 0);
-    const char* p = begin;
-    const char* end = begin + size;
-    for (; end - p >= 64; p += 64) {
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-        const __m256i lowToSecond =
-            Latin ? _mm256_sub_epi8(low, second) : _mm256_xor_si256(low, second);
-        const __m256i highToSecond =
-            Latin ? _mm256_sub_epi8(high, second) : _mm256_xor_si256(high, second);
-        const __m256i nearest =
-            _mm256_min_epu8(_mm256_min_epu8(_mm256_xor_si256(low, c4), lowToSecond),
-                            _mm256_min_epu8(_mm256_xor_si256(high, c4), highToSecond));
-        const __m256i within = _mm256_cmpeq_epi8(_mm256_min_epu8(nearest, limit), nearest);
-        if (!_mm256_testz_si256(within, within)) return true;
-    }
-    return hasFoldLeadSse2<Latin>(p, static_cast<std::size_t>(end - p));
-}
-#endif
-
 }  // namespace
 
 bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
-#ifdef SEARCHFILTER_AVX2
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
-        return latin ? hasFoldLeadAvx2<true>(begin, size) : hasFoldLeadAvx2<false>(begin, size);
-#endif
-#ifdef SEARCHFILTER_SSE2
-    return latin ? hasFoldLeadSse2<true>(begin, size) : hasFoldLeadSse2<false>(begin, size);
-#else
-    const auto* p = reinterpret_cast<const unsigned char*>(begin);
-    for (const auto* end = p + size; p != end; ++p) {
-        if (*p == 0xC4 || *p == 0xE2 || (latin && (*p == 0xC5 || *p == 0xE1))) return true;
-    }
-    return false;
-#endif
+    return blockKernels().hasFoldLead(begin, size, latin);
 }
 
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,

@@ -3,31 +3,32 @@
 #include <algorithm>
 
 #include "filter/term_search_engines.h"
+#include "filter/term_search_kernels.h"
+#include "simd/dispatch.h"
 
 namespace filter {
 namespace {
 
 // Up to this many terms the pair filter wins: its work grows with each term.
 constexpr std::size_t kPairMaxTerms = 3;
-// Teddy has 8 buckets; past this many terms they let too much through and
-// the automaton is faster (sooner with 16 positions per step than with 32).
-constexpr std::size_t kTeddyAvx2MaxTerms = 64;
-constexpr std::size_t kTeddySsse3MaxTerms = 40;
+
+const TermSearchKernels& activeKernels() {
+    return termSearchKernels(simd::activeIsa());
+}
 
 TermEngine bestEngine(const TermSearch& search) {
     const std::size_t count = search.terms.size();
+    const TermSearchKernels& kernels = activeKernels();
     if (count == 0) return TermEngine::None;
-    if (count <= kPairMaxTerms) {
-        if (simdEngineAvailable(TermEngine::PairAvx2)) return TermEngine::PairAvx2;
-        if (simdEngineAvailable(TermEngine::PairSse2)) return TermEngine::PairSse2;
-    }
-    if (count <= kTeddyAvx2MaxTerms && simdEngineAvailable(TermEngine::TeddyAvx2)) {
-        return TermEngine::TeddyAvx2;
-    }
-    if (count <= kTeddySsse3MaxTerms && simdEngineAvailable(TermEngine::TeddySsse3)) {
-        return TermEngine::TeddySsse3;
+    if (count <= kPairMaxTerms && termEngineAvailable(TermEngine::Pair)) return TermEngine::Pair;
+    if (count <= kernels.teddyMaxTerms && termEngineAvailable(TermEngine::Teddy)) {
+        return TermEngine::Teddy;
     }
     return TermEngine::Dfa;
+}
+
+std::size_t findWithDfaOf(const TermSearch& search, const unsigned char* text, std::size_t size) {
+    return findWithDfa(search.dfa, text, size);
 }
 
 TermSearch buildBase(const std::vector<std::string>& foldedTerms, std::size_t dfaBudgetBytes) {
@@ -78,70 +79,65 @@ std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& fold
     return search;
 }
 
-void prepareEngine(TermSearch& search, TermEngine engine) {
+void prepareEngine(TermSearch& search, std::optional<TermEngine> wanted) {
+    TermEngine engine = wanted.value_or(bestEngine(search));
     if (search.terms.empty()) {
         engine = TermEngine::None;
     } else if (engine == TermEngine::None || !termEngineAvailable(engine)) {
         engine = TermEngine::Dfa;
     }
     search.engine = engine;
-    if (engine == TermEngine::PairSse2 || engine == TermEngine::PairAvx2) {
-        search.anchors = buildTermAnchors(search.terms);
-    } else if (engine == TermEngine::TeddySsse3 || engine == TermEngine::TeddyAvx2) {
-        search.teddy = buildTermTeddy(search.terms, search.caseMode);
+    const auto mode = static_cast<std::size_t>(search.caseMode);
+    switch (engine) {
+        case TermEngine::None:
+            search.find = nullptr;
+            break;
+        case TermEngine::Dfa:
+            search.find = findWithDfaOf;
+            break;
+        case TermEngine::Pair:
+            search.anchors = buildTermAnchors(search.terms);
+            search.find = activeKernels().pair[mode];
+            break;
+        case TermEngine::Teddy:
+            search.teddy = buildTermTeddy(search.terms, search.caseMode);
+            search.find = activeKernels().teddy[mode][search.teddy.fingerprint - 1];
+            break;
     }
 }
 
 }  // namespace
 
-TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms) {
-    TermSearch search = buildBase(foldedTerms, kTermDfaBudgetBytes);
-    prepareEngine(search, bestEngine(search));
-    return search;
-}
-
-TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms, TermEngine engine,
-                           std::size_t dfaBudgetBytes) {
-    TermSearch search = buildBase(foldedTerms, dfaBudgetBytes);
-    prepareEngine(search, engine);
-    return search;
-}
-
-std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms) {
-    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, kTermDfaBudgetBytes);
-    if (search) prepareEngine(*search, bestEngine(*search));
+TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms,
+                           const TermSearchOptions& options) {
+    TermSearch search = buildBase(foldedTerms, options.dfaBudgetBytes);
+    prepareEngine(search, options.engine);
     return search;
 }
 
 std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
-                                              TermEngine engine, std::size_t dfaBudgetBytes) {
-    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, dfaBudgetBytes);
-    if (search) prepareEngine(*search, engine);
+                                              const TermSearchOptions& options) {
+    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, options.dfaBudgetBytes);
+    if (search) prepareEngine(*search, options.engine);
     return search;
 }
 
 bool termEngineAvailable(TermEngine engine) {
-    if (engine == TermEngine::None || engine == TermEngine::Dfa) return true;
-    return simdEngineAvailable(engine);
+    switch (engine) {
+        case TermEngine::None:
+        case TermEngine::Dfa:
+            return true;
+        case TermEngine::Pair:
+            return activeKernels().pair[0] != nullptr;
+        case TermEngine::Teddy:
+            return activeKernels().teddy[0][0] != nullptr;
+    }
+    return false;
 }
 
 std::size_t findOccurrence(const TermSearch& search, const char* text, std::size_t size) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    switch (search.engine) {
-        case TermEngine::None:
-            return kNoOccurrence;
-        case TermEngine::Dfa:
-            return findWithDfa(search.dfa, bytes, size);
-        case TermEngine::PairSse2:
-            return findWithPairSse2(search, bytes, size);
-        case TermEngine::PairAvx2:
-            return findWithPairAvx2(search, bytes, size);
-        case TermEngine::TeddySsse3:
-            return findWithTeddySsse3(search, bytes, size);
-        case TermEngine::TeddyAvx2:
-            return findWithTeddyAvx2(search, bytes, size);
-    }
-    return kNoOccurrence;
+    if (search.find == nullptr) return kNoOccurrence;
+    return search.find(search, reinterpret_cast<const unsigned char*>(text), size);
 }
 
 }  // namespace filter

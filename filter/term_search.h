@@ -20,13 +20,15 @@
 
 namespace filter {
 
+// The engines. The filter engines come in one variant per instruction set
+// that has what they need (Pair: SSE2, Teddy: SSSE3), and each search takes
+// the variant of the instruction set active when it is built
+// (simd/dispatch.h).
 enum class TermEngine : std::uint8_t {
-    None,        // no terms: nothing ever occurs
-    Dfa,         // byte automaton, portable, any number of terms
-    PairSse2,    // a few terms: two anchor bytes per term, 16 positions per step
-    PairAvx2,    // the same, 32 positions per step
-    TeddySsse3,  // up to a few dozen terms: nibble fingerprints in 8 buckets
-    TeddyAvx2,
+    None,   // no terms: nothing ever occurs
+    Dfa,    // byte automaton, portable, any number of terms
+    Pair,   // a few terms: two anchor bytes per term, a vector of positions per step
+    Teddy,  // up to a few dozen terms: nibble fingerprints in 8 buckets
 };
 
 // Aho-Corasick automaton with the failure links compiled into full rows.
@@ -97,8 +99,15 @@ struct TermTeddy {
     std::array<std::vector<std::uint32_t>, 8> buckets;  // indexes into TermSearch::terms
 };
 
+struct TermSearch;
+
+// One engine's scan: kNoOccurrence or an offset as findOccurrence gives it.
+using TermFinder = std::size_t (*)(const TermSearch& search, const unsigned char* text,
+                                   std::size_t size);
+
 struct TermSearch {
     TermEngine engine = TermEngine::None;
+    TermFinder find = nullptr;  // the engine's scan, for this processor
     CaseMode caseMode = CaseMode::Exact;
     bool latinTerms = false;  // caseless: some kept term holds a Latin-1 letter
     // The kept terms: duplicates dropped, and every term that contains
@@ -109,29 +118,32 @@ struct TermSearch {
     TermTeddy teddy;
 };
 
-// Empty terms are ignored (they match nothing). Picks the fastest engine
-// this processor can run for the term set.
-TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms);
-
 // Rows beyond this many bytes are left out of the automaton's table; the
 // deeper states they would belong to are stepped through the trie instead.
 inline constexpr std::size_t kTermDfaBudgetBytes = std::size_t{32} << 20;
 
-// The same with a chosen engine and automaton budget (tests drive every path
-// this way). An engine this processor cannot run is replaced by Dfa; with no
-// terms the engine is always None.
-TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms, TermEngine engine,
-                           std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
+// How a search is built. The defaults are the run's; tests choose an engine
+// and a budget to drive every path.
+struct TermSearchOptions {
+    // The fastest for the term set when unset. An engine the active
+    // instruction set cannot run is replaced by Dfa; with no terms the
+    // engine is always None.
+    std::optional<TermEngine> engine;
+    std::size_t dfaBudgetBytes = kTermDfaBudgetBytes;
+};
+
+// Empty terms are ignored (they match nothing).
+TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms,
+                           const TermSearchOptions& options = {});
 
 // A search of raw text that matches capitals and small letters of ASCII and
 // Latin-1 alike (CaseMode::Caseless; terms are lowercased first). Only offered
 // when every kept term is made of ASCII and C3 pairs: a term with other
 // characters may meet a folded form that the raw text does not show.
-std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms);
 std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
-                                              TermEngine engine,
-                                              std::size_t dfaBudgetBytes = kTermDfaBudgetBytes);
+                                              const TermSearchOptions& options = {});
 
+// Whether the active instruction set runs the engine.
 bool termEngineAvailable(TermEngine engine);
 
 inline constexpr std::size_t kNoOccurrence = SIZE_MAX;

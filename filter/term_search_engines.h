@@ -1,6 +1,7 @@
 // The pieces behind term_search.h: how each engine is built and scanned.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,16 +29,6 @@ std::size_t findWithDfa(const TermDfa& dfa, const unsigned char* text, std::size
 std::vector<TermAnchors> buildTermAnchors(const std::vector<std::string>& terms);
 // With CaseMode::Caseless the masks let capitals of term letters through too.
 TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMode);
-
-// Whether this build and this processor can run a filter engine.
-bool simdEngineAvailable(TermEngine engine);
-
-std::size_t findWithPairSse2(const TermSearch& search, const unsigned char* text, std::size_t size);
-std::size_t findWithPairAvx2(const TermSearch& search, const unsigned char* text, std::size_t size);
-std::size_t findWithTeddySsse3(const TermSearch& search, const unsigned char* text,
-                               std::size_t size);
-std::size_t findWithTeddyAvx2(const TermSearch& search, const unsigned char* text,
-                              std::size_t size);
 
 // Whether `term` occurs at `pos` (pos < size).
 inline bool termAt(const std::string& term, const unsigned char* text, std::size_t size,
@@ -83,6 +74,76 @@ inline bool termAtIn(const std::string& term, const unsigned char* text, std::si
 // The byte the trie steps on: capitals as small letters in caseless mode.
 inline std::uint8_t trieByte(const TermDfa& dfa, std::uint8_t byte) {
     return dfa.caseMode == CaseMode::Caseless ? caselessByte(byte) : byte;
+}
+
+// ---- What the filter engines' kernels share ----
+
+// In caseless mode an anchor that has a capital is compared after setting
+// bit 5 of the text byte, which turns only that capital into it; other
+// anchors exactly.
+inline std::uint8_t anchorCaseBit(std::uint8_t anchorByte) {
+    return hasCapital(anchorByte) ? 0x20 : 0;
+}
+
+inline std::size_t anchorReach(const TermSearch& search) {
+    std::size_t reach = 0;
+    for (const TermAnchors& anchor : search.anchors) {
+        reach = std::max<std::size_t>(reach, anchor.farOffset);
+    }
+    return reach;
+}
+
+// The last bytes of a text, copied into a zeroed buffer so that a vector
+// load never reads past the text. Marks found there are checked on the text.
+// Loads reach 32 bytes past an anchor or fingerprint offset.
+inline constexpr std::size_t kTailPadding = 64;
+static_assert(kTailPadding >= 32 + 16 && kTailPadding >= 32 + kTeddyMaxFingerprint);
+
+struct TextTail {
+    alignas(32) unsigned char bytes[kTailPadding];
+};
+
+inline void fillTail(TextTail& tail, const unsigned char* text, std::size_t size, std::size_t at) {
+    std::fill(tail.bytes, tail.bytes + kTailPadding, static_cast<unsigned char>(0));
+    std::copy(text + at, text + std::min(size, at + kTailPadding), tail.bytes);
+}
+
+// Checks the marked positions base + j in ascending order against every
+// term of the pair filter.
+template <CaseMode Mode>
+std::size_t confirmPairs(const TermSearch& search, const unsigned char* text, std::size_t size,
+                         std::size_t base, std::uint32_t marks) {
+    while (marks != 0) {
+        const std::size_t pos = base + static_cast<std::size_t>(__builtin_ctz(marks));
+        if (pos >= size) return kNoOccurrence;
+        for (const TermAnchors& anchor : search.anchors) {
+            if (termAtIn<Mode>(search.terms[anchor.term], text, size, pos)) return pos;
+        }
+        marks &= marks - 1;
+    }
+    return kNoOccurrence;
+}
+
+// The same for Teddy: buckets[j] holds the buckets whose fingerprint
+// matched at base + j.
+template <CaseMode Mode>
+std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, std::size_t size,
+                         std::size_t base, std::uint32_t marks, const std::uint8_t* buckets) {
+    while (marks != 0) {
+        const unsigned j = static_cast<unsigned>(__builtin_ctz(marks));
+        const std::size_t pos = base + j;
+        if (pos >= size) return kNoOccurrence;
+        unsigned set = buckets[j];
+        while (set != 0) {
+            const unsigned bucket = static_cast<unsigned>(__builtin_ctz(set));
+            for (const std::uint32_t term : search.teddy.buckets[bucket]) {
+                if (termAtIn<Mode>(search.terms[term], text, size, pos)) return pos;
+            }
+            set &= set - 1;
+        }
+        marks &= marks - 1;
+    }
+    return kNoOccurrence;
 }
 
 }  // namespace filter

@@ -1,12 +1,11 @@
 // Line-level work on whole blocks of text in memory: normalising line ends,
 // noting where lines end, counting lines. These run over every byte of every
-// list, so they go sixteen bytes at a time where the processor allows (SSE2).
+// list, through the line kernels of this processor (line_kernels.h).
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
-#include "textio/large_buffer.h"
+#include "textio/line_feed_offsets.h"
 
 namespace textio {
 
@@ -21,21 +20,6 @@ NormalizedLines normalizeLineEnds(char* begin, std::size_t size);
 
 // The number of LF bytes in [begin, begin + size).
 std::size_t countLineFeeds(const char* begin, std::size_t size);
-
-// Offsets of LFs, noted in order: the first `count` entries of `bytes`,
-// which is uninitialised room for more (a fresh page costs a fault, and
-// zeroing room would touch every page of it).
-struct LineFeedOffsets {
-    LargeBuffer bytes;
-    std::size_t count = 0;
-};
-
-inline std::size_t* noteData(LineFeedOffsets& noted) {
-    return reinterpret_cast<std::size_t*>(noted.bytes.get());
-}
-
-// Makes room for `more` offsets after the noted ones.
-void reserveLineFeeds(LineFeedOffsets& noted, std::size_t more);
 
 // normalizeLineEnds, noting base + i for each LF at begin[i] of the result:
 // where every line of the block ends. Returns the block's new size.

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "simd/dispatch.h"
 
 namespace fuzzcheck {
 
@@ -49,6 +52,17 @@ inline std::string hex(std::u32string_view units) {
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(unit));
         out += code;
     });
+}
+
+// The instruction sets this processor runs, narrowest first: a target that
+// checks every kernel variant chooses each in turn (simd::chooseIsa) and
+// ends with the last, the processor's own.
+inline std::vector<simd::Isa> runnableIsas() {
+    std::vector<simd::Isa> isas;
+    for (const simd::Isa isa : simd::kIsas) {
+        if (simd::isaRunnable(isa)) isas.push_back(isa);
+    }
+    return isas;
 }
 
 }  // namespace fuzzcheck

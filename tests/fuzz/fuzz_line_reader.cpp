@@ -2,9 +2,10 @@
 // file through the 4,096-byte buffer: line by line (atEnd/readLine), in bulk
 // (appendLines), in blocks of whole lines (readLineBlock) or of a given
 // number of lines (readLines), and some lines line by line and the rest in
-// bulk or in blocks. The lines must be those of
-// a plain splitter, and each line must decode to the units of a plain
-// decoder and encode back to its very bytes.
+// bulk or in blocks, the bulk readers with the line kernels of every
+// instruction set. The lines must be those of a plain splitter, and each
+// line must decode to the units of a plain decoder and encode back to its
+// very bytes.
 //
 // Input: six option bytes, then the file's data.
 //   0-1  where in the data the first buffer boundary falls (filler bytes
@@ -33,6 +34,7 @@
 #include "fuzz_files.h"
 #include "reference_lines.h"
 #include "reference_utf8.h"
+#include "simd/dispatch.h"
 #include "textio/line_blocks.h"
 #include "textio/text_file.h"
 #include "textio/utf8.h"
@@ -263,11 +265,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
 
     const std::vector<std::string> want = reference::splitLines(plan.fileBytes);
     checkLineByLine(path, plan, want);
-    checkThenBulk(path, plan, 0, want);
-    checkThenBulk(path, plan, plan.readFirst, want);
-    checkThenBlocks(path, plan, 0, want);
-    checkThenBlocks(path, plan, plan.readFirst, want);
-    checkThenCounts(path, plan, plan.readFirst, want);
+    // The bulk readers with the line kernels of every instruction set.
+    for (const simd::Isa isa : fuzzcheck::runnableIsas()) {
+        simd::chooseIsa(isa);
+        checkThenBulk(path, plan, 0, want);
+        checkThenBulk(path, plan, plan.readFirst, want);
+        checkThenBlocks(path, plan, 0, want);
+        checkThenBlocks(path, plan, plan.readFirst, want);
+        checkThenCounts(path, plan, plan.readFirst, want);
+    }
 
     // The UTF-8 layer on the input's own lines (not the filler or the copies).
     for (const std::string& line : reference::splitLines(data)) checkUtf8(line);

@@ -1,11 +1,13 @@
 // Folding and matching on arbitrary texts and terms, against a plain
 // reference: decode unit by unit, fold each unit with foldUnit, and test
 // containment position by position. Checks foldText, foldTerms,
-// containsText, pairMatches, and findOccurrence with every engine this
-// processor can run (plus automata with few rows and other spans) the way
-// the run uses it: on a multi-line folded text, again from the line after
-// each hit; and with each engine markHitLines, which the run calls on whole
-// lists, also given the engine's caseless search of unfolded text.
+// containsText, pairMatches, and findOccurrence with every engine in every
+// variant this processor can run (plus automata with few rows and other
+// spans) the way the run uses it: on a multi-line folded text, again from
+// the line after each hit; and with each engine markHitLines, which the run
+// calls on whole lists, also given the engine's caseless search of unfolded
+// text. Folding and markHitLines run with the block kernels of every
+// instruction set too.
 //
 // Input: two option bytes, then the terms (one per line, LF-separated), a
 // 0x01 byte, and the text (its lines also serve as folder/file pairs).
@@ -35,6 +37,7 @@
 #include "filter/term_search.h"
 #include "fuzz_check.h"
 #include "reference_match.h"
+#include "simd/dispatch.h"
 
 namespace {
 
@@ -185,14 +188,10 @@ const char* engineName(filter::TermEngine engine) {
             return "None";
         case filter::TermEngine::Dfa:
             return "Dfa";
-        case filter::TermEngine::PairSse2:
-            return "PairSse2";
-        case filter::TermEngine::PairAvx2:
-            return "PairAvx2";
-        case filter::TermEngine::TeddySsse3:
-            return "TeddySsse3";
-        case filter::TermEngine::TeddyAvx2:
-            return "TeddyAvx2";
+        case filter::TermEngine::Pair:
+            return "Pair";
+        case filter::TermEngine::Teddy:
+            return "Teddy";
     }
     return "?";
 }
@@ -290,37 +289,49 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
         checkHitLines(search, nullptr, label, c, terms, buffer);
         if (raw) checkHitLines(search, &*raw, label, c, terms, buffer);
     };
-    check(filter::buildTermSearch(terms), filter::buildCaselessSearch(terms), "default");
-    // Long texts cost time: there one chosen engine is enough, or for the
-    // longest the default one only.
+    // Every variant: the default search and the filter engines with each
+    // instruction set's scans, and markHitLines with its block kernels.
+    for (const simd::Isa isa : fuzzcheck::runnableIsas()) {
+        simd::chooseIsa(isa);
+        const std::string on = std::string(" on ") + simd::isaName(isa);
+        check(filter::buildTermSearch(terms), filter::buildCaselessSearch(terms), "default" + on);
+        // Long texts cost time: there one chosen engine is enough, or for the
+        // longest the default one only.
+        if (c.folded.size() > (std::size_t{128} << 10)) continue;
+        std::vector<filter::TermEngine> engines;
+        for (const filter::TermEngine engine :
+             {filter::TermEngine::Pair, filter::TermEngine::Teddy}) {
+            if (filter::termEngineAvailable(engine)) engines.push_back(engine);
+        }
+        if (isa == simd::Isa::scalar) engines = {filter::TermEngine::Dfa};
+        if (c.folded.size() > (std::size_t{16} << 10))
+            engines = {engines[options % engines.size()]};
+        for (const filter::TermEngine engine : engines) {
+            check(filter::buildTermSearch(terms, {.engine = engine}),
+                  filter::buildCaselessSearch(terms, {.engine = engine}), "chosen" + on);
+        }
+    }
     if (c.folded.size() > (std::size_t{128} << 10)) return;
-    std::vector<filter::TermEngine> engines;
-    for (const filter::TermEngine engine :
-         {filter::TermEngine::Dfa, filter::TermEngine::PairSse2, filter::TermEngine::PairAvx2,
-          filter::TermEngine::TeddySsse3, filter::TermEngine::TeddyAvx2}) {
-        if (filter::termEngineAvailable(engine)) engines.push_back(engine);
-    }
-    if (c.folded.size() > (std::size_t{16} << 10)) engines = {engines[options % engines.size()]};
-    for (const filter::TermEngine engine : engines) {
-        check(filter::buildTermSearch(terms, engine), filter::buildCaselessSearch(terms, engine),
-              "chosen");
-    }
+
     // An automaton with only a few rows steps through the trie in deep states.
-    check(filter::buildTermSearch(terms, filter::TermEngine::Dfa, 64),
-          filter::buildCaselessSearch(terms, filter::TermEngine::Dfa, 64), "budget 64");
+    const filter::TermSearchOptions fewRows{.engine = filter::TermEngine::Dfa,
+                                            .dfaBudgetBytes = 64};
+    check(filter::buildTermSearch(terms, fewRows), filter::buildCaselessSearch(terms, fewRows),
+          "budget 64");
 
     // One more automaton: another budget, and either one stream or the
     // shortest span its warm-up allows (many window and stream boundaries).
     static constexpr std::size_t kBudgets[] = {filter::kTermDfaBudgetBytes, 300, 2048, 16384};
-    const std::size_t budget = kBudgets[(options >> 5) & 3u];
+    const filter::TermSearchOptions extraOptions{.engine = filter::TermEngine::Dfa,
+                                                 .dfaBudgetBytes = kBudgets[(options >> 5) & 3u]};
     const bool alone = (options & 0x80) == 0;
-    filter::TermSearch extra = filter::buildTermSearch(terms, filter::TermEngine::Dfa, budget);
+    filter::TermSearch extra = filter::buildTermSearch(terms, extraOptions);
     setSpan(extra.dfa, alone);
-    std::optional<filter::TermSearch> extraRaw =
-        filter::buildCaselessSearch(terms, filter::TermEngine::Dfa, budget);
+    std::optional<filter::TermSearch> extraRaw = filter::buildCaselessSearch(terms, extraOptions);
     if (extraRaw) setSpan(extraRaw->dfa, alone);
     check(extra, extraRaw,
-          "budget " + std::to_string(budget) + ", span " + std::to_string(extra.dfa.span));
+          "budget " + std::to_string(extraOptions.dfaBudgetBytes) + ", span " +
+              std::to_string(extra.dfa.span));
 }
 
 }  // namespace
@@ -340,9 +351,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     if (rawTerms.size() > kMaxTerms) rawTerms.resize(kMaxTerms);
     const std::vector<std::string_view> lines = splitAtLineFeeds(text);
 
-    for (const std::string_view term : rawTerms) checkFold(term);
-    for (const std::string_view line : lines) checkFold(line);
-    checkFold(text);
+    for (const simd::Isa isa : fuzzcheck::runnableIsas()) {
+        simd::chooseIsa(isa);
+        for (const std::string_view term : rawTerms) checkFold(term);
+        for (const std::string_view line : lines) checkFold(line);
+        checkFold(text);
+    }
 
     // The folded terms as the run uses them: empty ones dropped.
     std::vector<std::string> terms;

@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "filter/block_kernels.h"
 #include "filter/search_filter.h"
+#include "isa_variants.h"
 #include "textio/utf8.h"
 
 namespace filter {
@@ -22,7 +24,10 @@ std::string utf8(char32_t unit) {
     return bytes;
 }
 
-TEST(FoldText, LowercasesAndKeepsAccents) {
+// The tests of folding whole texts run with every variant of its kernel.
+class FoldEveryVariant : public testing_isa::OnEveryIsa {};
+
+TEST_P(FoldEveryVariant, LowercasesAndKeepsAccents) {
     struct Case {
         std::string in;
         std::string out;
@@ -54,7 +59,7 @@ TEST(FoldText, LowercasesAndKeepsAccents) {
     EXPECT_NE(foldText("\xC3\x89"), foldText("E"));
 }
 
-TEST(FoldText, AsciiLettersOnlyChangeAtAnyPosition) {
+TEST_P(FoldEveryVariant, AsciiLettersOnlyChangeAtAnyPosition) {
     // Every ASCII byte at every position of a longer run, so that bytes are
     // folded alone as well as in groups.
     for (int byte = 0; byte < 0x80; ++byte) {
@@ -70,7 +75,7 @@ TEST(FoldText, AsciiLettersOnlyChangeAtAnyPosition) {
     }
 }
 
-TEST(FoldText, RoomForTheLargestGrowth) {
+TEST_P(FoldEveryVariant, RoomForTheLargestGrowth) {
     // Every byte an escape: the folded text is three times as long as the raw one.
     std::string raw;
     std::string expected;
@@ -138,15 +143,18 @@ TEST(FoldText, EscapesStayDistinctFromEveryCharacter) {
     }
 }
 
-TEST(FoldText, FastPathsAgreeWithFoldingEachCharacter) {
-    // Every character after a run of ASCII long enough for the wide steps, so
-    // that the ASCII, Latin-1 and general paths all meet it.
-    const std::string before = "ABCDEFGHIJKLMNOPQRs";
-    const std::string foldedBefore = "abcdefghijklmnopqrs";
+TEST_P(FoldEveryVariant, FastPathsAgreeWithFoldingEachCharacter) {
+    // Every character inside the first step of every width, after ASCII and
+    // before more of it, so that the ASCII, Latin-1 and general paths all
+    // meet it.
+    const std::string before = "ABCDEFGHIs";
+    const std::string foldedBefore = "abcdefghis";
+    const std::string after(40, 'Z');
+    const std::string foldedAfter(40, 'z');
     for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-        const std::string expected = foldedBefore + utf8(foldUnit(cp)) + "z";
-        ASSERT_EQ(foldText(before + utf8(cp) + "Z"), expected)
+        const std::string expected = foldedBefore + utf8(foldUnit(cp)) + foldedAfter;
+        ASSERT_EQ(foldText(before + utf8(cp) + after), expected)
             << "U+" << std::hex << static_cast<unsigned>(cp);
     }
 }
@@ -161,13 +169,13 @@ std::string foldByUnits(std::string_view raw) {
     return folded;
 }
 
-TEST(FoldText, WideStepsAgreeWithFoldingEachUnit) {
-    // Two-byte characters at every offset of the sixteen-byte steps, next to
-    // ASCII capitals and to other two-byte characters.
+TEST_P(FoldEveryVariant, WideStepsAgreeWithFoldingEachUnit) {
+    // Two-byte characters at every offset of the steps of every width, next
+    // to ASCII capitals and to other two-byte characters.
     for (char32_t cp = 0x80; cp < 0x800; ++cp) {
-        for (std::size_t offset = 0; offset < 20; ++offset) {
+        for (std::size_t offset = 0; offset < 36; ++offset) {
             const std::string raw =
-                std::string(offset, 'Q') + utf8(cp) + "\xC3\x89" + utf8(cp) + std::string(24, 'W');
+                std::string(offset, 'Q') + utf8(cp) + "\xC3\x89" + utf8(cp) + std::string(40, 'W');
             ASSERT_EQ(foldText(raw), foldByUnits(raw))
                 << "U+" << std::hex << static_cast<unsigned>(cp) << " at " << std::dec << offset;
         }
@@ -199,12 +207,14 @@ TEST(FoldText, WideStepsAgreeWithFoldingEachUnit) {
     }
 }
 
-TEST(FoldText, IllFormedBytesFoldAroundTheirNeighbours) {
+TEST_P(FoldEveryVariant, IllFormedBytesFoldAroundTheirNeighbours) {
     // The letters next to a lone byte still fold; the byte itself survives.
     EXPECT_EQ(foldText("A\xC3Z"), "a" + foldText("\xC3") + "z");
     EXPECT_EQ(foldText("\xE2\x82\x41"), foldText("\xE2") + foldText("\x82") + "a");
     EXPECT_EQ(foldText("\xC3\xC3\x89"), foldText("\xC3") + "\xC3\xA9");
 }
+
+INSTANTIATE_ON_EVERY_VARIANT(FoldEveryVariant, blockKernels);
 
 }  // namespace
 }  // namespace filter

@@ -9,9 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "filter/block_kernels.h"
 #include "filter/fold.h"
 #include "filter/match.h"
 #include "filter/term_search.h"
+#include "isa_variants.h"
 #include "textio/utf8.h"
 
 namespace filter {
@@ -143,9 +145,12 @@ bool expectSameHits(std::string_view text, const std::vector<std::string>& terms
     return raw.has_value();
 }
 
+// Each test runs with the kernels and engines of every instruction set.
+class MarkHitLines : public testing_isa::OnEveryIsa {};
+
 // Small texts: one block each, of every mix of pieces, with term sets of
 // ASCII and Latin-1 letters (so the raw search is offered) and not.
-TEST(MarkHitLines, AgreesWithFoldingEachLine) {
+TEST_P(MarkHitLines, AgreesWithFoldingEachLine) {
     Generator gen;
     int rawOffered = 0;
     int latinRawOffered = 0;
@@ -172,7 +177,7 @@ TEST(MarkHitLines, AgreesWithFoldingEachLine) {
 
 // Texts of several blocks, some of which need folding and some not, so
 // that the two ways alternate within one text and line numbers carry over.
-TEST(MarkHitLines, AgreesAcrossBlocksSearchedBothWays) {
+TEST_P(MarkHitLines, AgreesAcrossBlocksSearchedBothWays) {
     Generator gen;
     for (int round = 0; round < 12; ++round) {
         const std::vector<std::string> terms = gen.terms(static_cast<std::size_t>(round % 3));
@@ -188,7 +193,7 @@ TEST(MarkHitLines, AgreesAcrossBlocksSearchedBothWays) {
 
 // The letters that fold into ASCII or Latin-1 from beyond, each alone in its
 // block, and letters that look alike but do not fold so.
-TEST(MarkHitLines, FoldsLettersThatBecomeAsciiOrLatin1) {
+TEST_P(MarkHitLines, FoldsLettersThatBecomeAsciiOrLatin1) {
     struct Case {
         const char* term;  // folded
         const char* text;
@@ -231,6 +236,8 @@ TEST(MarkHitLines, FoldsLettersThatBecomeAsciiOrLatin1) {
     }
 }
 
+INSTANTIATE_ON_EVERY_ISA(MarkHitLines);
+
 // Every character beyond ASCII that folds into ASCII, and every one beyond
 // Latin-1 that folds into Latin-1, starts with a byte that hasFoldLead looks for.
 TEST(HasFoldLead, KnowsEveryLeadOfACharacterFoldingIntoTheTermRange) {
@@ -252,32 +259,39 @@ TEST(HasFoldLead, KnowsEveryLeadOfACharacterFoldingIntoTheTermRange) {
     EXPECT_EQ(found, 5);  // İ, K, Å, Ÿ, ẞ
 }
 
-TEST(HasFoldLead, FindsEachLeadAnywhere) {
-    for (const std::size_t size : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 200u, 600u}) {
-        const std::string plain(size, 'A');
-        // Every other byte value, the leads' neighbours among them.
-        std::string everyOther;
-        for (unsigned byte = 0; byte < 256; ++byte) {
-            if (byte != 0xC4 && byte != 0xC5 && byte != 0xE1 && byte != 0xE2) {
-                everyOther.push_back(static_cast<char>(byte));
+// Every variant, with the leads and every other byte value at every place.
+TEST(HasFoldLead, EveryVariantFindsEachLeadAnywhere) {
+    for (const simd::Isa isa : testing_isa::distinctVariants(blockKernels)) {
+        const auto hasFoldLead = blockKernels(isa).hasFoldLead;
+        SCOPED_TRACE(simd::isaName(isa));
+        for (const std::size_t size : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 200u, 600u}) {
+            const std::string plain(size, 'A');
+            // Every other byte value, the leads' neighbours among them.
+            std::string everyOther;
+            for (unsigned byte = 0; byte < 256; ++byte) {
+                if (byte != 0xC4 && byte != 0xC5 && byte != 0xE1 && byte != 0xE2) {
+                    everyOther.push_back(static_cast<char>(byte));
+                }
             }
-        }
-        std::string others = plain;
-        for (std::size_t at = 0; at < size; ++at) others[at] = everyOther[at % everyOther.size()];
-        for (const bool latin : {false, true}) {
-            EXPECT_FALSE(hasFoldLead(plain.data(), plain.size(), latin)) << size;
-            EXPECT_FALSE(hasFoldLead(others.data(), others.size(), latin)) << size;
-        }
-        for (const char lead : {'\xC4', '\xE2', '\xC5', '\xE1'}) {
-            const bool asciiLead = lead == '\xC4' || lead == '\xE2';
-            for (std::size_t at = 0; at < size; ++at) {
-                std::string text = plain;
-                text[at] = lead;
-                EXPECT_TRUE(hasFoldLead(text.data(), text.size(), true)) << size << " at " << at;
-                EXPECT_EQ(hasFoldLead(text.data(), text.size(), false), asciiLead)
-                    << size << " at " << at;
-                // Bytes past the end are not looked at.
-                EXPECT_FALSE(hasFoldLead(text.data(), at, true)) << size << " at " << at;
+            std::string others = plain;
+            for (std::size_t at = 0; at < size; ++at)
+                others[at] = everyOther[at % everyOther.size()];
+            for (const bool latin : {false, true}) {
+                EXPECT_FALSE(hasFoldLead(plain.data(), plain.size(), latin)) << size;
+                EXPECT_FALSE(hasFoldLead(others.data(), others.size(), latin)) << size;
+            }
+            for (const char lead : {'\xC4', '\xE2', '\xC5', '\xE1'}) {
+                const bool asciiLead = lead == '\xC4' || lead == '\xE2';
+                for (std::size_t at = 0; at < size; ++at) {
+                    std::string text = plain;
+                    text[at] = lead;
+                    EXPECT_TRUE(hasFoldLead(text.data(), text.size(), true))
+                        << size << " at " << at;
+                    EXPECT_EQ(hasFoldLead(text.data(), text.size(), false), asciiLead)
+                        << size << " at " << at;
+                    // Bytes past the end are not looked at.
+                    EXPECT_FALSE(hasFoldLead(text.data(), at, true)) << size << " at " << at;
+                }
             }
         }
     }

@@ -2,17 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "textio/line_feed_groups.h"
+#include "isa_variants.h"
+#include "textio/line_kernels.h"
 
 namespace textio {
 namespace {
 
-constexpr std::size_t kGroup = 64;
+constexpr std::size_t kGroup = kLineFeedGroup;
 
 std::vector<std::size_t> notedOffsets(LineFeedOffsets& noted) {
     return {noteData(noted), noteData(noted) + noted.count};
@@ -36,10 +39,37 @@ std::string randomText(std::mt19937& random, std::size_t size, int lineEndPercen
     return text;
 }
 
-// Each kernel stops before the first group holding a CR or NUL (or that the
+// The plain rewrite: CR LF, a lone CR and NUL each become one LF.
+std::string plainRewrite(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char byte = text[i];
+        if (byte == '\r' || byte == '\0') {
+            if (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            byte = '\n';
+        }
+        out.push_back(byte);
+    }
+    return out;
+}
+
+// Lines of every length ending in CR LF (as written on Windows), now and then
+// another line end among them.
+std::string windowsLines(std::mt19937& random, std::size_t size) {
+    std::string text;
+    while (text.size() < size) {
+        text += std::string(random() % 40, 'w');
+        const std::string ends[] = {
+            "\r\n", "\r\n", "\r\n", "\r\n", "\r\n", "\r\n", "\n", "\r", std::string(1, '\0')};
+        text += ends[random() % std::size(ends)];
+    }
+    return text;
+}
+
+// Each variant stops before the first group holding a CR or NUL (or that the
 // text does not fill), leaves the text alone, and notes exactly the LFs
 // before that, after the offsets noted already, whatever their density.
-TEST(LineFeedGroups, EveryKernelNotesTheLineFeedsOfWholeCleanGroups) {
+TEST(LineKernels, EveryVariantNotesTheLineFeedsOfWholeCleanGroups) {
     std::mt19937 random(7);
     struct Case {
         std::size_t size;
@@ -50,9 +80,7 @@ TEST(LineFeedGroups, EveryKernelNotesTheLineFeedsOfWholeCleanGroups) {
                           {200, 2, false},       {1000, 30, false}, {5000, 3, true},
                           {9000, 100, true},     {20000, 40, true}, {777, 0, true},
                           {4096 + 64, 10, false}};
-    for (const LineFeedKernel kernel :
-         {LineFeedKernel::None, LineFeedKernel::Sse2, LineFeedKernel::Avx2}) {
-        if (!lineFeedKernelAvailable(kernel)) continue;
+    for (const simd::Isa isa : testing_isa::distinctVariants(lineKernels)) {
         for (const Case& c : cases) {
             for (int round = 0; round < 20; ++round) {
                 std::string text = randomText(random, c.size, c.lineEndPercent);
@@ -66,22 +94,20 @@ TEST(LineFeedGroups, EveryKernelNotesTheLineFeedsOfWholeCleanGroups) {
                 for (std::size_t i = 0; i < 3; ++i) noteData(noted)[noted.count++] = i;
 
                 const std::size_t stop =
-                    noteLineFeedGroups(kernel, text.data(), text.size(), base, noted);
+                    lineKernels(isa).noteLineFeedGroups(text.data(), text.size(), base, noted);
 
                 std::size_t expectedStop = 0;
                 std::vector<std::size_t> expected = {0, 1, 2};
-                if (kernel != LineFeedKernel::None) {
-                    const std::size_t firstOther = text.find_first_of(std::string("\r\0", 2));
-                    while (text.size() - expectedStop >= kGroup &&
-                           firstOther >= expectedStop + kGroup) {
-                        expectedStop += kGroup;
-                    }
-                    for (std::size_t i = 0; i < expectedStop; ++i) {
-                        if (text[i] == '\n') expected.push_back(base + i);
-                    }
+                const std::size_t firstOther = text.find_first_of(std::string("\r\0", 2));
+                while (text.size() - expectedStop >= kGroup &&
+                       firstOther >= expectedStop + kGroup) {
+                    expectedStop += kGroup;
                 }
-                const auto label = ::testing::Message() << "kernel " << static_cast<int>(kernel)
-                                                        << " size " << c.size << " round " << round;
+                for (std::size_t i = 0; i < expectedStop; ++i) {
+                    if (text[i] == '\n') expected.push_back(base + i);
+                }
+                const auto label = ::testing::Message() << simd::isaName(isa) << " size " << c.size
+                                                        << " round " << round;
                 EXPECT_EQ(stop, expectedStop) << label;
                 EXPECT_EQ(notedOffsets(noted), expected) << label;
                 EXPECT_EQ(text, before) << label;
@@ -90,9 +116,38 @@ TEST(LineFeedGroups, EveryKernelNotesTheLineFeedsOfWholeCleanGroups) {
     }
 }
 
+// Every variant counts the LFs, finds the first CR or NUL and rewrites line
+// ends as plain loops do, at every alignment and in texts of every mix.
+TEST(LineKernels, EveryVariantCountsFindsAndRewritesAsPlainLoopsDo) {
+    std::mt19937 random(13);
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t wanted = random() % 2000;
+        const std::string text = round % 2 == 0
+                                     ? windowsLines(random, wanted)
+                                     : randomText(random, wanted, static_cast<int>(random() % 40));
+        const std::size_t size = text.size();
+        const std::string rewritten = plainRewrite(text);
+        const auto lineFeeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        const std::size_t firstOther = std::min(text.find_first_of(std::string("\r\0", 2)), size);
+        const std::size_t shift = random() % 64;
+        for (const simd::Isa isa : testing_isa::distinctVariants(lineKernels)) {
+            const LineKernels& kernels = lineKernels(isa);
+            std::string buffer = std::string(shift, 'q') + text;
+            char* const begin = buffer.data() + shift;
+            const auto label = ::testing::Message() << simd::isaName(isa) << " round " << round;
+            EXPECT_EQ(kernels.countLineFeeds(begin, size), lineFeeds) << label;
+            EXPECT_EQ(kernels.findCrOrNul(begin, size), firstOther) << label;
+            char* const end = kernels.rewriteLineEnds(begin, begin + size);
+            ASSERT_EQ(std::string(begin, end), rewritten) << label;
+        }
+    }
+}
+
 // The whole normalisation against a plain rewrite: CR LF, a lone CR and NUL
 // each become one LF, and every LF of the result is noted at its offset.
-TEST(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
+class NormalizeNotingLineEnds : public testing_isa::OnEveryIsa {};
+
+TEST_P(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
     std::mt19937 random(11);
     for (int round = 0; round < 600; ++round) {
         const std::size_t size = random() % 3000;
@@ -102,28 +157,13 @@ TEST(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
             for (char& byte : text) byte = byte == '\r' || byte == '\0' ? '\n' : byte;
             if (size > 0) text[random() % size] = round % 2 == 0 ? '\r' : '\0';
         } else if (round % 3 == 1) {
-            // Lines of every length ending in CR LF (as written on Windows), now
-            // and then another line end among them.
-            text.clear();
-            while (text.size() < size) {
-                text += std::string(random() % 40, 'w');
-                const std::string ends[] = {"\r\n", "\r\n", "\r\n",
-                                            "\r\n", "\r\n", "\r\n",
-                                            "\n",   "\r",   std::string(1, '\0')};
-                text += ends[random() % std::size(ends)];
-            }
+            text = windowsLines(random, size);
         }
-        std::string expected;
+        const std::string expected = plainRewrite(text);
         std::vector<std::size_t> expectedNotes;
         const std::size_t base = 1000;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            char byte = text[i];
-            if (byte == '\r' || byte == '\0') {
-                if (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-                byte = '\n';
-            }
-            if (byte == '\n') expectedNotes.push_back(base + expected.size());
-            expected.push_back(byte);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            if (expected[i] == '\n') expectedNotes.push_back(base + i);
         }
 
         std::string counted = text;
@@ -137,6 +177,8 @@ TEST(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
         EXPECT_EQ(normalized.lineFeeds, expectedNotes.size()) << "round " << round;
     }
 }
+
+INSTANTIATE_ON_EVERY_ISA(NormalizeNotingLineEnds);
 
 }  // namespace
 }  // namespace textio

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "filter/block_kernels.h"
+#include "isa_variants.h"
+
 namespace filter {
 namespace {
 
@@ -48,9 +51,12 @@ void expectRunsOf(const std::vector<std::string>& lines, const std::string& labe
     for (const std::size_t end : runs.lineEnds) EXPECT_EQ(runText(runs)[end], '\n') << label;
 }
 
+// Each test runs with every variant of the block kernels.
+class CollapseRuns : public testing_isa::OnEveryIsa {};
+
 // Lines that differ in one byte only, wherever it is, for lengths around
 // every step of the comparison, are never taken for equal.
-TEST(CollapseRuns, TellsApartLinesDifferingInAnyOneByte) {
+TEST_P(CollapseRuns, TellsApartLinesDifferingInAnyOneByte) {
     for (std::size_t size = 1; size <= 150; ++size) {
         const std::string line(size, 'a');
         for (std::size_t at = 0; at < size; ++at) {
@@ -65,7 +71,7 @@ TEST(CollapseRuns, TellsApartLinesDifferingInAnyOneByte) {
     }
 }
 
-TEST(CollapseRuns, FollowsThePlainDefinition) {
+TEST_P(CollapseRuns, FollowsThePlainDefinition) {
     const std::vector<std::vector<std::string>> cases = {
         {},
         {""},
@@ -95,6 +101,8 @@ TEST(CollapseRuns, FollowsThePlainDefinition) {
         expectRunsOf(lines, "round " + std::to_string(round));
     }
 }
+
+INSTANTIATE_ON_EVERY_VARIANT(CollapseRuns, blockKernels);
 
 }  // namespace
 }  // namespace filter

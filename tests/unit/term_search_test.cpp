@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "filter/term_search_kernels.h"
+#include "isa_variants.h"
+
 namespace filter {
 namespace {
 
@@ -155,14 +158,42 @@ struct Generator {
     }
 };
 
-std::vector<TermEngine> availableEngines() {
-    std::vector<TermEngine> engines;
-    for (const TermEngine engine : {TermEngine::Dfa, TermEngine::PairSse2, TermEngine::PairAvx2,
-                                    TermEngine::TeddySsse3, TermEngine::TeddyAvx2}) {
-        if (termEngineAvailable(engine)) engines.push_back(engine);
+// One engine in one of its variants: the automaton is portable, the filter
+// engines come once per instruction set that has what they need.
+struct EngineVariant {
+    TermEngine engine;
+    simd::Isa isa;
+};
+
+std::vector<EngineVariant> engineVariants() {
+    std::vector<EngineVariant> variants = {{TermEngine::Dfa, simd::Isa::scalar}};
+    for (const simd::Isa isa : testing_isa::distinctVariants(termSearchKernels)) {
+        const testing_isa::ScopedIsa use(isa);
+        for (const TermEngine engine : {TermEngine::Pair, TermEngine::Teddy}) {
+            if (termEngineAvailable(engine)) variants.push_back({engine, isa});
+        }
     }
-    return engines;
+    return variants;
 }
+
+std::string variantName(const EngineVariant& variant) {
+    static constexpr const char* kNames[] = {"none", "dfa", "pair", "teddy"};
+    return std::string(kNames[static_cast<int>(variant.engine)]) + "/" + simd::isaName(variant.isa);
+}
+
+// A search that runs the variant's scan whatever is active later.
+TermSearch buildVariant(const std::vector<std::string>& terms, const EngineVariant& variant) {
+    const testing_isa::ScopedIsa use(variant.isa);
+    return buildTermSearch(terms, {.engine = variant.engine});
+}
+
+TermSearch buildCaselessVariant(const std::vector<std::string>& terms,
+                                const EngineVariant& variant) {
+    const testing_isa::ScopedIsa use(variant.isa);
+    return buildCaselessSearch(terms, {.engine = variant.engine}).value();
+}
+
+constexpr TermSearchOptions kFewRows{.engine = TermEngine::Dfa, .dfaBudgetBytes = 64};
 
 bool startsFirst(TermEngine engine) {
     return engine != TermEngine::Dfa && engine != TermEngine::None;
@@ -197,24 +228,29 @@ std::string checkAnswer(const std::vector<std::string>& terms, std::string_view 
 }
 
 std::string describe(const std::vector<std::string>& terms, std::string_view text,
-                     TermEngine engine, std::size_t got) {
-    std::string out = "engine " + std::to_string(static_cast<int>(engine)) + ", answer " +
-                      std::to_string(got) + "\nterms:";
+                     const std::string& search, std::size_t got) {
+    std::string out = "search " + search + ", answer " + std::to_string(got) + "\nterms:";
     for (const std::string& term : terms) out += " [" + term + "]";
     out += "\ntext: [" + std::string(text) + "]";
     return out;
 }
 
+// The name of search i of a round: the variants first, then the others.
+std::string searchName(const std::vector<EngineVariant>& variants, std::size_t i) {
+    return i < variants.size() ? variantName(variants[i]) : "extra " + std::to_string(i);
+}
+
 TEST(TermSearch, AgreesWithPlainSearchOnRandomInput) {
     Generator gen;
-    const std::vector<TermEngine> engines = availableEngines();
+    const std::vector<EngineVariant> variants = engineVariants();
     for (int round = 0; round < 1600; ++round) {
         const std::vector<std::string> terms = gen.terms();
         std::vector<TermSearch> searches;
-        for (const TermEngine engine : engines) searches.push_back(buildTermSearch(terms, engine));
+        for (const EngineVariant& variant : variants)
+            searches.push_back(buildVariant(terms, variant));
         searches.push_back(buildTermSearch(terms));
         // A budget of a few rows leaves most states without one.
-        searches.push_back(buildTermSearch(terms, TermEngine::Dfa, 64));
+        searches.push_back(buildTermSearch(terms, kFewRows));
         // Short spans put many window and stream boundaries into a short text.
         for (const std::size_t from : {std::size_t{0}, searches.size() - 1}) {
             TermSearch search = searches[from];
@@ -226,10 +262,11 @@ TEST(TermSearch, AgreesWithPlainSearchOnRandomInput) {
             const std::string text = gen.text(terms);
             const Reference ref = reference(terms, kept, text);
             const std::string after = sample % 2 == 0 ? terms[gen.below(terms.size())] : "";
-            for (const TermSearch& search : searches) {
+            for (std::size_t i = 0; i < searches.size(); ++i) {
+                const TermSearch& search = searches[i];
                 const std::size_t got = searchCopy(search, text, gen.below(32), after);
                 const std::string fault = checkAnswer(terms, text, ref, search.engine, got);
-                ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
+                ASSERT_EQ(fault, "") << describe(terms, text, searchName(variants, i), got);
             }
         }
     }
@@ -329,17 +366,17 @@ std::string caselessText(Generator& gen, const std::vector<std::string>& terms) 
 
 TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
     Generator gen;
-    const std::vector<TermEngine> engines = availableEngines();
+    const std::vector<EngineVariant> variants = engineVariants();
     for (int round = 0; round < 1600; ++round) {
         const std::vector<std::string> terms = caselessTerms(gen);
         std::vector<std::string> lowered;
         for (const std::string& term : terms) lowered.push_back(caselessLowered(term));
         std::vector<TermSearch> searches;
-        for (const TermEngine engine : engines) {
-            searches.push_back(buildCaselessSearch(terms, engine).value());
+        for (const EngineVariant& variant : variants) {
+            searches.push_back(buildCaselessVariant(terms, variant));
         }
         searches.push_back(buildCaselessSearch(terms).value());
-        searches.push_back(buildCaselessSearch(terms, TermEngine::Dfa, 64).value());
+        searches.push_back(buildCaselessSearch(terms, kFewRows).value());
         for (const std::size_t from : {std::size_t{0}, searches.size() - 1}) {
             TermSearch search = searches[from];
             search.dfa.span = 32;
@@ -352,11 +389,12 @@ TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
             const std::string plain = caselessLowered(text);
             const Reference ref = reference(lowered, kept, plain);
             const std::string after = sample % 2 == 0 ? terms[gen.below(terms.size())] : "";
-            for (const TermSearch& search : searches) {
+            for (std::size_t i = 0; i < searches.size(); ++i) {
+                const TermSearch& search = searches[i];
                 ASSERT_EQ(search.caseMode, CaseMode::Caseless);
                 const std::size_t got = searchCopy(search, text, gen.below(32), after);
                 const std::string fault = checkAnswer(lowered, plain, ref, search.engine, got);
-                ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
+                ASSERT_EQ(fault, "") << describe(terms, text, searchName(variants, i), got);
             }
         }
     }
@@ -388,12 +426,10 @@ TEST(TermSearchCaseless, OfferedOnlyWhenEveryKeptTermIsAsciiOrLatin1) {
 // Every engine, one term at a time, against every byte value in place of
 // each term byte: only the two cases of a letter match it.
 TEST(TermSearchCaseless, MatchesBothCasesOfLettersOnly) {
-    for (const TermEngine engine : availableEngines()) {
+    for (const EngineVariant& variant : engineVariants()) {
         for (const std::string term : {"q", "xq", "q@", "`z", "{k", "k~_", "\xC3\xA9", "x\xC3\xBE",
                                        "\xC3\xB7q", "\xC3\xBF", "\xC3\x9F\xC3\xA0"}) {
-            const std::optional<TermSearch> built = buildCaselessSearch({term}, engine);
-            ASSERT_TRUE(built.has_value()) << term;
-            const TermSearch& search = *built;
+            const TermSearch search = buildCaselessVariant({term}, variant);
             for (unsigned byte = 0; byte < 256; ++byte) {
                 for (std::size_t at = 0; at < term.size(); ++at) {
                     std::string text = std::string(40, '.') + term + std::string(40, '.');
@@ -406,8 +442,8 @@ TEST(TermSearchCaseless, MatchesBothCasesOfLettersOnly) {
                     const std::size_t got = findOccurrence(search, text.data(), text.size());
                     const std::size_t want =
                         !same ? kNone : (startsFirst(search.engine) ? 40 : 40 + term.size() - 1);
-                    ASSERT_EQ(got, want) << "engine " << static_cast<int>(engine) << ", term ["
-                                         << term << "], byte " << byte << " at " << at;
+                    ASSERT_EQ(got, want) << variantName(variant) << ", term [" << term << "], byte "
+                                         << byte << " at " << at;
                 }
             }
         }
@@ -421,8 +457,8 @@ TEST(TermSearch, MatchesTermsOfEveryByteValue) {
         terms.push_back({static_cast<char>(byte), static_cast<char>(byte + 1), 'z'});
     }
     Generator gen;
-    for (const TermEngine engine : availableEngines()) {
-        const TermSearch search = buildTermSearch(terms, engine);
+    for (const EngineVariant& variant : engineVariants()) {
+        const TermSearch search = buildVariant(terms, variant);
         for (int round = 0; round < 50; ++round) {
             std::string text;
             for (std::size_t n = gen.below(300); n > 0; --n) {
@@ -431,24 +467,28 @@ TEST(TermSearch, MatchesTermsOfEveryByteValue) {
             const Reference ref = reference(terms, keptTerms(terms), text);
             const std::size_t got = findOccurrence(search, text.data(), text.size());
             const std::string fault = checkAnswer(terms, text, ref, search.engine, got);
-            ASSERT_EQ(fault, "") << describe(terms, text, search.engine, got);
+            ASSERT_EQ(fault, "") << describe(terms, text, variantName(variant), got);
         }
     }
 }
 
 TEST(TermSearch, EveryAvailableEngineCanBeChosen) {
     const std::vector<std::string> terms = {"relat\xC3\xB3rio", "pdf", "a\xC3\xA7\xC3\xA3o"};
-    for (const TermEngine engine : availableEngines()) {
-        EXPECT_EQ(buildTermSearch(terms, engine).engine, engine);
+    for (const EngineVariant& variant : engineVariants()) {
+        EXPECT_EQ(buildVariant(terms, variant).engine, variant.engine) << variantName(variant);
     }
     EXPECT_TRUE(termEngineAvailable(TermEngine::Dfa));
 #if defined(__x86_64__) && !defined(SEARCHFILTER_SCALAR_ONLY)
     // SSE2 is part of x86-64 itself.
-    EXPECT_TRUE(termEngineAvailable(TermEngine::PairSse2));
+    EXPECT_TRUE(termEngineAvailable(TermEngine::Pair));
 #endif
 #if defined(SEARCHFILTER_SCALAR_ONLY)
-    EXPECT_EQ(availableEngines(), std::vector<TermEngine>{TermEngine::Dfa});
+    EXPECT_EQ(engineVariants().size(), 1u);
 #endif
+    // Without vectors the filter engines give way to the automaton.
+    const testing_isa::ScopedIsa plain(simd::Isa::scalar);
+    EXPECT_FALSE(termEngineAvailable(TermEngine::Pair));
+    EXPECT_EQ(buildTermSearch(terms, {.engine = TermEngine::Teddy}).engine, TermEngine::Dfa);
 }
 
 TEST(TermSearch, ChoosesEngineBySetSize) {
@@ -456,18 +496,13 @@ TEST(TermSearch, ChoosesEngineBySetSize) {
     for (int i = 0; i < 300; ++i) many.push_back("term" + std::to_string(i) + "x");
     EXPECT_EQ(buildTermSearch(many).engine, TermEngine::Dfa);
     const std::vector<std::string> few = {"doc", "pdf"};
-    const TermEngine fewEngine = buildTermSearch(few).engine;
-    if (termEngineAvailable(TermEngine::PairSse2)) {
-        EXPECT_TRUE(fewEngine == TermEngine::PairSse2 || fewEngine == TermEngine::PairAvx2);
-    } else {
-        EXPECT_EQ(fewEngine, TermEngine::Dfa);
-    }
     const std::vector<std::string> some(many.begin(), many.begin() + 20);
-    const TermEngine someEngine = buildTermSearch(some).engine;
-    if (termEngineAvailable(TermEngine::TeddySsse3)) {
-        EXPECT_TRUE(someEngine == TermEngine::TeddySsse3 || someEngine == TermEngine::TeddyAvx2);
-    } else {
-        EXPECT_EQ(someEngine, TermEngine::Dfa);
+    for (const simd::Isa isa : testing_isa::runnableIsas()) {
+        const testing_isa::ScopedIsa use(isa);
+        EXPECT_EQ(buildTermSearch(few).engine,
+                  termEngineAvailable(TermEngine::Pair) ? TermEngine::Pair : TermEngine::Dfa);
+        EXPECT_EQ(buildTermSearch(some).engine,
+                  termEngineAvailable(TermEngine::Teddy) ? TermEngine::Teddy : TermEngine::Dfa);
     }
 }
 
@@ -482,7 +517,8 @@ TEST(TermSearch, FindsAnOccurrenceAtEveryPlace) {
             "bcd_";
     for (const std::size_t budget : {kTermDfaBudgetBytes, std::size_t{64}}) {
         for (const std::uint32_t span : {0u, 32u, 256u}) {
-            TermSearch search = buildTermSearch(terms, TermEngine::Dfa, budget);
+            TermSearch search =
+                buildTermSearch(terms, {.engine = TermEngine::Dfa, .dfaBudgetBytes = budget});
             search.dfa.span = span;
             for (std::size_t at = 0; at + 8 <= filler.size(); ++at) {
                 std::string text = filler.substr(0, at) + "abcdefgh" + filler.substr(at);
@@ -495,8 +531,8 @@ TEST(TermSearch, FindsAnOccurrenceAtEveryPlace) {
 
 TEST(TermSearch, SmallBudgetLeavesStatesWithoutRows) {
     const std::vector<std::string> terms = {"abcdef", "bcdxyz", "cdefgh"};
-    const TermSearch full = buildTermSearch(terms, TermEngine::Dfa);
-    const TermSearch small = buildTermSearch(terms, TermEngine::Dfa, 64);
+    const TermSearch full = buildTermSearch(terms, {.engine = TermEngine::Dfa});
+    const TermSearch small = buildTermSearch(terms, kFewRows);
     const auto deep = [](const TermDfa& dfa) {
         return std::count_if(dfa.nodes.begin(), dfa.nodes.end(),
                              [&](const TermTrieNode& node) { return node.stateId == dfa.deepId; });
@@ -509,8 +545,8 @@ TEST(TermSearch, SmallBudgetLeavesStatesWithoutRows) {
 }
 
 TEST(TermSearch, NothingOccursInAnEmptyText) {
-    for (const TermEngine engine : availableEngines()) {
-        const TermSearch search = buildTermSearch({"a", "bc"}, engine);
+    for (const EngineVariant& variant : engineVariants()) {
+        const TermSearch search = buildVariant({"a", "bc"}, variant);
         EXPECT_EQ(findOccurrence(search, nullptr, 0), kNone);
         EXPECT_EQ(findOccurrence(search, "a", 0), kNone);
         EXPECT_EQ(findOccurrence(search, "a", 1), 0u);

@@ -1,0 +1,23 @@
+// The variants of the block kernels (block_kernels.h), one table per
+// instruction set.
+#pragma once
+
+#include "filter/block_kernels.h"
+
+namespace filter {
+
+// Plain C++: the portable build's variants, and the model every vector
+// variant is tested against.
+namespace scalar {
+extern const BlockKernels kBlockKernels;
+}
+
+// From block_kernels_generic.h, for SSE2 (SSSE3 adds nothing they use) and AVX2.
+namespace sse2 {
+extern const BlockKernels kBlockKernels;
+}
+namespace avx2 {
+extern const BlockKernels kBlockKernels;
+}
+
+}  // namespace filter

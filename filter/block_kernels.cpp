@@ -1,0 +1,19 @@
+#include "filter/block_kernels.h"
+
+#include "filter/block_kernel_variants.h"
+#include "simd/dispatch.h"
+
+namespace filter {
+
+const BlockKernels& blockKernels(simd::Isa isa) {
+    // SSSE3 adds nothing the block kernels use.
+    return simd::variantFor<BlockKernels>(
+        isa, {&scalar::kBlockKernels, SIMD_X86_VARIANT(sse2::kBlockKernels), nullptr,
+              SIMD_X86_VARIANT(avx2::kBlockKernels)});
+}
+
+const BlockKernels& blockKernels() {
+    return blockKernels(simd::activeIsa());
+}
+
+}  // namespace filter

@@ -1,0 +1,36 @@
+// The kernels that pass over whole blocks of list text before or instead of
+// the search, one variant per instruction set: folding, the check for
+// characters that fold into the terms' range from beyond it, and finding
+// where a run of equal lines ends. Every variant does exactly the same;
+// which one runs is the processor's choice (simd/dispatch.h).
+#pragma once
+
+#include <cstddef>
+
+#include "simd/isa.h"
+
+namespace filter {
+
+struct BlockKernels {
+    // Writes the folded form of [begin, end) to `out`, which has room for
+    // kMaxFoldGrowth bytes per byte; returns the end of what was written.
+    char* (*foldInto)(const unsigned char* begin, const unsigned char* end, char* out);
+    // Whether [begin, begin + size) holds a byte that may start a character
+    // from beyond ASCII that folds to ASCII, U+0130 İ (C4) or U+212A Kelvin
+    // (E2), or, when `latin`, beyond Latin-1 to Latin-1 as well: U+0178 Ÿ
+    // (C5), U+1E9E ẞ (E1), U+212B Ångström (E2).
+    bool (*hasFoldLead)(const char* begin, std::size_t size, bool latin);
+    // The first offset in [from, end) whose byte differs from the byte
+    // `period` before it (from >= period), or `end`.
+    std::size_t (*firstBreak)(const char* bytes, std::size_t from, std::size_t end,
+                              std::size_t period);
+};
+
+// The variants for `isa`; where it has none of its own for a kernel, those
+// of the widest instruction set below it.
+const BlockKernels& blockKernels(simd::Isa isa);
+
+// The variants of the active instruction set.
+const BlockKernels& blockKernels();
+
+}  // namespace filter

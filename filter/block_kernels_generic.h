@@ -1,0 +1,115 @@
+// The block kernels (block_kernels.h) written once over the vectors of an
+// instruction set: `Bytes` and the 64-byte `Block` of them.
+// block_kernels_x86.cpp compiles this for each set inside its namespace and
+// target region, after the includes it needs.
+
+// Folds the Bytes::kWidth bytes at p into out when they are ASCII and whole
+// two-byte Latin-1 letters (lead byte C3), the bulk of accented text, and
+// returns kWidth; otherwise folds only the ASCII bytes before the first
+// other one and returns how many. Both keep every byte's length.
+inline std::size_t foldStep(const unsigned char* p, char* out) {
+    constexpr std::uint32_t kLastByte = std::uint32_t{1} << (Bytes::kWidth - 1);
+    const Bytes bytes = Bytes::load(p);
+    // Signed compares: bytes 0x80..0xFF are below every ASCII byte.
+    const Bytes asciiUpper =
+        bytes.greaterSigned(Bytes::splat('A' - 1)) & Bytes::splat('Z' + 1).greaterSigned(bytes);
+    Bytes folded = bytes | (asciiUpper & Bytes::splat(0x20));
+    const std::uint32_t high = bytes.mask();
+    if (high == 0) {
+        folded.store(out);
+        return Bytes::kWidth;
+    }
+    const Bytes isLead = bytes == Bytes::splat(0xC3);
+    const std::uint32_t lead = isLead.mask();
+    // 0x80..0xBF are the bytes below 0xC0 as signed numbers.
+    const std::uint32_t continuation = Bytes::splat(0xC0).greaterSigned(bytes).mask();
+    const bool latinPairsOnly = (lead & kLastByte) == 0 && ((lead << 1) & ~continuation) == 0 &&
+                                high == (lead | (lead << 1));
+    if (latinPairsOnly) {
+        // After a C3 lead, 0x80..0x9E but 0x97 are capitals: set bit 5. The
+        // step's first byte is no continuation here, so it needs no lead
+        // before the step.
+        const Bytes capital = (isLead.shiftedUp() & Bytes::splat(0x9F).greaterSigned(bytes))
+                                  .andNot(bytes == Bytes::splat(0x97));
+        folded = folded | (capital & Bytes::splat(0x20));
+        folded.store(out);
+        return Bytes::kWidth;
+    }
+    folded.store(out);
+    return trailingZeros(high);
+}
+
+inline char* foldInto(const unsigned char* p, const unsigned char* end, char* out) {
+    while (p != end) {
+        // `out` has room for three bytes per byte left, so storing a whole
+        // step is safe even when only part of it counts.
+        if (static_cast<std::size_t>(end - p) >= Bytes::kWidth) {
+            const std::size_t folded = foldStep(p, out);
+            p += folded;
+            out += folded;
+            if (folded == Bytes::kWidth) continue;
+        }
+        if (p != end) foldCharacter(p, end, out);
+    }
+    return out;
+}
+
+// A byte is a lead looked for exactly when the smaller of two distances to
+// the leads is at most the limit: with Latin, b ^ C4 is 0 or 1 only for C4
+// and C5, b - E1 only for E1 and E2; else b ^ C4 and b ^ E2 are 0 only for
+// C4 and E2. The smallest distance over 64 bytes is tested once.
+template <bool Latin>
+Bytes leadDistance(Bytes bytes) {
+    const Bytes second = Bytes::splat(Latin ? 0xE1 : 0xE2);
+    const Bytes toSecond = Latin ? bytes - second : bytes ^ second;
+    return (bytes ^ Bytes::splat(0xC4)).min(toSecond);
+}
+
+template <bool Latin>
+bool withinLeadLimit(Bytes distances) {
+    return (distances.min(Bytes::splat(Latin ? 1 : 0)) == distances).anySet();
+}
+
+template <bool Latin>
+bool hasFoldLeadIn(const char* begin, std::size_t size) {
+    std::size_t at = 0;
+    for (; size - at >= 64; at += 64) {
+        const Block block = Block::load(begin + at);
+        Bytes nearest = leadDistance<Latin>(block.part[0]);
+        for (std::size_t i = 1; i < Block::kParts; ++i) {
+            nearest = nearest.min(leadDistance<Latin>(block.part[i]));
+        }
+        if (withinLeadLimit<Latin>(nearest)) return true;
+    }
+    for (; size - at >= Bytes::kWidth; at += Bytes::kWidth) {
+        if (withinLeadLimit<Latin>(leadDistance<Latin>(Bytes::load(begin + at)))) return true;
+    }
+    for (; at != size; ++at) {
+        const auto byte = static_cast<unsigned char>(begin[at]);
+        if (byte == 0xC4 || byte == 0xE2 || (Latin && (byte == 0xC5 || byte == 0xE1))) return true;
+    }
+    return false;
+}
+
+inline bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
+    return latin ? hasFoldLeadIn<true>(begin, size) : hasFoldLeadIn<false>(begin, size);
+}
+
+// A run of copies of a line (with its LF) is a stretch of bytes that repeats
+// with the line's length: the bytes are compared with themselves shifted,
+// 64 per step.
+inline std::size_t firstBreak(const char* bytes, std::size_t from, std::size_t end,
+                              std::size_t period) {
+    for (; end - from >= 64; from += 64) {
+        const std::uint64_t same =
+            (Block::load(bytes + from) == Block::load(bytes + from - period)).mask();
+        if (same != ~std::uint64_t{0}) {
+            return from + trailingZeros(~same);
+        }
+    }
+    while (from != end && bytes[from] == bytes[from - period]) ++from;
+    return from;
+}
+
+extern const BlockKernels kBlockKernels;
+const BlockKernels kBlockKernels = {foldInto, hasFoldLead, firstBreak};

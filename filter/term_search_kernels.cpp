@@ -1,0 +1,17 @@
+#include "filter/term_search_kernels.h"
+
+#include "filter/term_search_kernel_variants.h"
+#include "simd/dispatch.h"
+
+namespace filter {
+
+const TermSearchKernels& termSearchKernels(simd::Isa isa) {
+    // Without vectors there are no filter engines: the automaton serves.
+    static const TermSearchKernels none;
+    return simd::variantFor<TermSearchKernels>(
+        isa,
+        {&none, SIMD_X86_VARIANT(sse2::kTermSearchKernels),
+         SIMD_X86_VARIANT(ssse3::kTermSearchKernels), SIMD_X86_VARIANT(avx2::kTermSearchKernels)});
+}
+
+}  // namespace filter

@@ -1,0 +1,152 @@
+// The filter engines' scans written once over the vector `Bytes` of an
+// instruction set (and its `lookup`, for Teddy). Both look at a vector of
+// positions at once, mark the positions where a term may start, and check
+// each mark in order against whole terms, so they return the start of the
+// occurrence that starts first. term_search_kernels_x86.cpp compiles this for
+// each set inside its namespace and target region, after the includes it
+// needs.
+
+// The marks of positions whose bits (one per position) are all set.
+constexpr std::uint32_t kAllPositions =
+    Bytes::kWidth == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << Bytes::kWidth) - 1;
+
+// ---- Pair filter ----
+
+template <CaseMode Mode>
+Bytes loadAnchor(const unsigned char* at, std::uint8_t anchorByte) {
+    const Bytes bytes = Bytes::load(at);
+    if constexpr (Mode == CaseMode::Exact) {
+        return bytes;
+    } else {
+        return bytes | Bytes::splat(anchorCaseBit(anchorByte));
+    }
+}
+
+template <CaseMode Mode>
+std::uint32_t pairMarks(const TermSearch& search, const unsigned char* at) {
+    std::uint32_t marks = 0;
+    for (const TermAnchors& anchor : search.anchors) {
+        const Bytes near = loadAnchor<Mode>(at + anchor.nearOffset, anchor.nearByte);
+        const Bytes far = loadAnchor<Mode>(at + anchor.farOffset, anchor.farByte);
+        marks |= ((near == Bytes::splat(anchor.nearByte)) & (far == Bytes::splat(anchor.farByte)))
+                     .mask();
+    }
+    return marks;
+}
+
+template <CaseMode Mode>
+std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::size_t size) {
+    constexpr std::size_t kStep = Bytes::kWidth;
+    const std::size_t reach = anchorReach(search);
+    std::size_t at = 0;
+    if (search.anchors.size() == 1) {
+        // One term: keep its two compares in registers.
+        const TermAnchors& anchor = search.anchors[0];
+        const Bytes nearByte = Bytes::splat(anchor.nearByte);
+        const Bytes farByte = Bytes::splat(anchor.farByte);
+        for (; size - at >= kStep + reach; at += kStep) {
+            const Bytes near = loadAnchor<Mode>(text + at + anchor.nearOffset, anchor.nearByte);
+            const Bytes far = loadAnchor<Mode>(text + at + anchor.farOffset, anchor.farByte);
+            const std::uint32_t marks = ((near == nearByte) & (far == farByte)).mask();
+            if (marks != 0) {
+                const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
+                if (hit != kNoOccurrence) return hit;
+            }
+        }
+    }
+    for (; size - at >= kStep + reach; at += kStep) {
+        const std::uint32_t marks = pairMarks<Mode>(search, text + at);
+        if (marks != 0) {
+            const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
+            if (hit != kNoOccurrence) return hit;
+        }
+    }
+    TextTail tail;
+    for (; at < size; at += kStep) {
+        fillTail(tail, text, size, at);
+        const std::uint32_t marks = pairMarks<Mode>(search, tail.bytes);
+        if (marks != 0) {
+            const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
+            if (hit != kNoOccurrence) return hit;
+        }
+    }
+    return kNoOccurrence;
+}
+
+// ---- Teddy ----
+
+// A 16-byte nibble table in each 16-byte half of a vector.
+template <class V>
+V teddyTable(const std::array<std::uint8_t, 16>& table) {
+    if constexpr (V::kWidth == 16) {
+        return V::load(table.data());
+    } else {
+        return V::twice(Bytes16::load(table.data()));
+    }
+}
+
+// Byte j of the result holds the buckets whose first M fingerprint bytes
+// match at position j.
+template <class V, unsigned M>
+V teddyBuckets(const V* lo, const V* hi, const unsigned char* at) {
+    V result = V::splat(0xFF);
+    for (unsigned p = 0; p < M; ++p) {
+        const V bytes = V::load(at + p);
+        result = result & lookup(lo[p], bytes.lowNibbles()) & lookup(hi[p], bytes.highNibbles());
+    }
+    return result;
+}
+
+// Confirms the positions of one step whose buckets are not empty.
+template <class V, CaseMode Mode>
+std::size_t confirmStep(const TermSearch& search, const unsigned char* text, std::size_t size,
+                        std::size_t at, V found) {
+    const std::uint32_t marks = (found == V::zero()).mask() ^ kAllPositions;
+    if (marks == 0) return kNoOccurrence;
+    alignas(32) std::uint8_t buckets[V::kWidth];
+    found.store(buckets);
+    return confirmTeddy<Mode>(search, text, size, at, marks, buckets);
+}
+
+template <class V, unsigned M, CaseMode Mode>
+std::size_t findTeddy(const TermSearch& search, const unsigned char* text, std::size_t size) {
+    V lo[M];
+    V hi[M];
+    for (unsigned p = 0; p < M; ++p) {
+        lo[p] = teddyTable<V>(search.teddy.lo[p]);
+        hi[p] = teddyTable<V>(search.teddy.hi[p]);
+    }
+    std::size_t at = 0;
+    for (; size - at >= V::kWidth - 1 + M; at += V::kWidth) {
+        const std::size_t hit =
+            confirmStep<V, Mode>(search, text, size, at, teddyBuckets<V, M>(lo, hi, text + at));
+        if (hit != kNoOccurrence) return hit;
+    }
+    TextTail tail;
+    for (; at < size; at += V::kWidth) {
+        fillTail(tail, text, size, at);
+        const std::size_t hit =
+            confirmStep<V, Mode>(search, text, size, at, teddyBuckets<V, M>(lo, hi, tail.bytes));
+        if (hit != kNoOccurrence) return hit;
+    }
+    return kNoOccurrence;
+}
+
+template <class V, CaseMode Mode, std::size_t... Lengths>
+constexpr std::array<TermFinder, kTeddyMaxFingerprint> teddyFinders(
+    std::index_sequence<Lengths...>) {
+    return {findTeddy<V, static_cast<unsigned>(Lengths + 1), Mode>...};
+}
+
+template <class V>
+constexpr TermSearchKernels termSearchKernelsFor(std::size_t teddyMaxTerms) {
+    TermSearchKernels kernels;
+    kernels.pair = {findPairs<CaseMode::Exact>, findPairs<CaseMode::Caseless>};
+    if constexpr (kHasLookup) {
+        constexpr auto lengths = std::make_index_sequence<kTeddyMaxFingerprint>();
+        kernels.teddy = {teddyFinders<V, CaseMode::Exact>(lengths),
+                         teddyFinders<V, CaseMode::Caseless>(lengths)};
+        kernels.teddyMaxTerms = teddyMaxTerms;
+    }
+    return kernels;
+}

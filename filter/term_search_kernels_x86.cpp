@@ -1,0 +1,37 @@
+// The filter engines' scans of term_search_kernels_generic.h, compiled for
+// each x86 instruction set in its own namespace and target region.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "filter/term_search_engines.h"
+#include "filter/term_search_kernel_variants.h"
+#include "simd/vector_avx2.h"
+
+#if SIMD_X86
+SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
+namespace filter::sse2 {
+using namespace simd::sse2;
+#include "filter/term_search_kernels_generic.h"
+const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(0);
+}  // namespace filter::sse2
+SIMD_TARGET_END
+
+SIMD_TARGET_BEGIN(SIMD_FEATURES_SSSE3)
+namespace filter::ssse3 {
+using namespace simd::ssse3;
+#include "filter/term_search_kernels_generic.h"
+const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(40);
+}  // namespace filter::ssse3
+SIMD_TARGET_END
+
+SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX2)
+namespace filter::avx2 {
+using namespace simd::avx2;
+#include "filter/term_search_kernels_generic.h"
+const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
+}  // namespace filter::avx2
+SIMD_TARGET_END
+#endif

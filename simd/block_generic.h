@@ -1,0 +1,99 @@
+// 64 bytes as whole vectors, with one bit per byte in its masks: kernels
+// that look at a block of 64 bytes at a time read the same on every
+// instruction set. Written once, included by each vector header inside its
+// namespace and target region, after it has defined `Bytes`.
+
+// Masks held in machine words: on a 32-bit machine a 64-bit mask is two
+// words, and every shift, count and carry on it costs twice or calls the
+// runtime, so a block's mask is taken a word at a time where that matters.
+using MaskWord = std::size_t;
+inline constexpr std::size_t kMaskWordBits = 8 * sizeof(MaskWord);
+
+struct Block {
+    static constexpr std::size_t kParts = 64 / Bytes::kWidth;
+    static constexpr std::size_t kMaskWords = 64 / kMaskWordBits;
+    Bytes part[kParts];
+
+    static Block load(const void* at) {
+        Block block;
+        for (std::size_t i = 0; i < kParts; ++i) {
+            block.part[i] = Bytes::load(static_cast<const char*>(at) + i * Bytes::kWidth);
+        }
+        return block;
+    }
+
+    Block operator==(Bytes other) const {
+        Block result;
+        for (std::size_t i = 0; i < kParts; ++i) result.part[i] = part[i] == other;
+        return result;
+    }
+
+    Block operator==(const Block& other) const {
+        Block result;
+        for (std::size_t i = 0; i < kParts; ++i) result.part[i] = part[i] == other.part[i];
+        return result;
+    }
+
+    // Bit i is the high bit of byte i.
+    std::uint64_t mask() const {
+        std::uint64_t bits = 0;
+        for (std::size_t i = 0; i < kParts; ++i) {
+            bits |= static_cast<std::uint64_t>(part[i].mask()) << (i * Bytes::kWidth);
+        }
+        return bits;
+    }
+
+    // Bit i is the high bit of byte word * kMaskWordBits + i.
+    MaskWord maskWord(std::size_t word) const {
+        constexpr std::size_t kPartsPerWord = kMaskWordBits / Bytes::kWidth;
+        MaskWord bits = 0;
+        for (std::size_t i = 0; i < kPartsPerWord; ++i) {
+            bits |= static_cast<MaskWord>(part[word * kPartsPerWord + i].mask())
+                    << (i * Bytes::kWidth);
+        }
+        return bits;
+    }
+
+    // Whether some byte of a compare result is set.
+    bool anySet() const {
+        Bytes any = part[0];
+        for (std::size_t i = 1; i < kParts; ++i) any = any | part[i];
+        return any.anySet();
+    }
+};
+
+// The number of set bits.
+inline std::size_t popcount(std::uint32_t bits) {
+    if constexpr (kHasPopcount) {
+        return static_cast<std::size_t>(__builtin_popcount(bits));
+    } else {
+        bits = bits - ((bits >> 1) & 0x55555555u);
+        bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
+        return (((bits + (bits >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
+    }
+}
+
+inline std::size_t popcount(std::uint64_t bits) {
+    if constexpr (kHasPopcount && sizeof(MaskWord) == 8) {
+        return static_cast<std::size_t>(__builtin_popcountll(bits));
+    } else {
+        return popcount(static_cast<std::uint32_t>(bits)) +
+               popcount(static_cast<std::uint32_t>(bits >> 32));
+    }
+}
+
+// The index of the lowest set bit (bits != 0). A 64-bit count on a 32-bit
+// machine goes by halves: GCC would call the runtime for it.
+inline std::size_t trailingZeros(std::uint32_t bits) {
+    return static_cast<std::size_t>(__builtin_ctz(bits));
+}
+
+inline std::size_t trailingZeros(std::uint64_t bits) {
+    if constexpr (sizeof(MaskWord) == 8) {
+        return static_cast<std::size_t>(__builtin_ctzll(bits));
+    } else {
+        const auto low = static_cast<std::uint32_t>(bits);
+        return low != 0 ? trailingZeros(low)
+                        : 32 + trailingZeros(static_cast<std::uint32_t>(bits >> 32));
+    }
+}

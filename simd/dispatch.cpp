@@ -1,0 +1,73 @@
+#include "simd/dispatch.h"
+
+#include "simd/target.h"
+
+namespace simd {
+namespace {
+
+bool processorRuns(Isa isa) {
+#if SIMD_X86
+    // GCC's and clang's checks include the system's support of the wider
+    // registers (XGETBV), not only the processor's.
+    switch (isa) {
+        case Isa::scalar:
+            return true;
+        case Isa::sse2:
+            return __builtin_cpu_supports("sse2");
+        case Isa::ssse3:
+            return __builtin_cpu_supports("sse2") && __builtin_cpu_supports("ssse3");
+        case Isa::avx2:
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                   __builtin_cpu_supports("popcnt");
+    }
+    return false;
+#else
+    return isa == Isa::scalar;
+#endif
+}
+
+Isa widestRunnable() {
+    Isa widest = Isa::scalar;
+    for (const Isa isa : kIsas) {
+        if (processorRuns(isa)) widest = isa;
+    }
+    return widest;
+}
+
+Isa& active() {
+    static Isa isa = widestRunnable();
+    return isa;
+}
+
+}  // namespace
+
+const char* isaName(Isa isa) {
+    switch (isa) {
+        case Isa::scalar:
+            return "scalar";
+        case Isa::sse2:
+            return "sse2";
+        case Isa::ssse3:
+            return "ssse3";
+        case Isa::avx2:
+            return "avx2";
+    }
+    return "?";
+}
+
+bool isaRunnable(Isa isa) {
+    static const Isa widest = widestRunnable();
+    return static_cast<int>(isa) <= static_cast<int>(widest);
+}
+
+Isa activeIsa() {
+    return active();
+}
+
+bool chooseIsa(Isa isa) {
+    if (!isaRunnable(isa)) return false;
+    active() = isa;
+    return true;
+}
+
+}  // namespace simd

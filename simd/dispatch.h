@@ -1,0 +1,43 @@
+// The one choice behind every kernel family: which instruction set's
+// kernels run. It is made once, from the processor, the first time a
+// kernel is wanted; tests make it again to run each variant in turn.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "simd/isa.h"
+#include "simd/target.h"
+
+namespace simd {
+
+// Whether this build holds kernels for `isa` and this processor runs them.
+bool isaRunnable(Isa isa);
+
+// The instruction set every kernel family takes its kernels for: the widest
+// runnable one, unless chooseIsa picked another.
+Isa activeIsa();
+
+// From now on every kernel family takes the kernels of `isa`. Returns false,
+// changing nothing, when `isa` is not runnable.
+bool chooseIsa(Isa isa);
+
+// A kernel family's table for `isa`, out of one table per instruction set,
+// narrowest first: where a set has none of its own (null), the widest one
+// below it serves. The family's tables of x86 sets are named with
+// SIMD_X86_VARIANT, which leaves them out of builds without them.
+template <class Table>
+const Table& variantFor(Isa isa, const std::array<const Table*, kIsas.size()>& tables) {
+    for (auto i = static_cast<std::size_t>(isa) + 1; i-- > 1;) {
+        if (tables[i] != nullptr) return *tables[i];
+    }
+    return *tables[0];
+}
+
+}  // namespace simd
+
+#if SIMD_X86
+#define SIMD_X86_VARIANT(table) &(table)
+#else
+#define SIMD_X86_VARIANT(table) nullptr
+#endif

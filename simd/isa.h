@@ -1,0 +1,18 @@
+// The instruction sets that kernels are written for, narrowest first. Each
+// holds every one before it: scalar is plain C++, the others are x86 vector
+// extensions (avx2 comes with BMI1 and POPCNT, as on every processor that
+// has it).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace simd {
+
+enum class Isa : std::uint8_t { scalar, sse2, ssse3, avx2 };
+
+inline constexpr std::array<Isa, 4> kIsas = {Isa::scalar, Isa::sse2, Isa::ssse3, Isa::avx2};
+
+const char* isaName(Isa isa);
+
+}  // namespace simd

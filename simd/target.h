@@ -1,0 +1,31 @@
+// Regions of code compiled for one instruction set, whatever the build's
+// baseline: every function defined between SIMD_TARGET_BEGIN(features) and
+// SIMD_TARGET_END may use those features, and is called only once the
+// processor is known to have them (simd/dispatch.h). Each kernel file
+// includes the standard headers before its region, so that the templates
+// they define keep the baseline: a copy compiled for a wider set could be
+// the one the linker keeps, and would then run on every processor.
+#pragma once
+
+// Whether this build holds the x86 vector kernels.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && \
+    !defined(SEARCHFILTER_SCALAR_ONLY)
+#define SIMD_X86 1
+#else
+#define SIMD_X86 0
+#endif
+
+#define SIMD_PRAGMA(text) _Pragma(#text)
+#if defined(__clang__)
+#define SIMD_TARGET_BEGIN(features) \
+    SIMD_PRAGMA(clang attribute push(__attribute__((target(features))), apply_to = function))
+#define SIMD_TARGET_END SIMD_PRAGMA(clang attribute pop)
+#else
+#define SIMD_TARGET_BEGIN(features) SIMD_PRAGMA(GCC push_options) SIMD_PRAGMA(GCC target(features))
+#define SIMD_TARGET_END SIMD_PRAGMA(GCC pop_options)
+#endif
+
+// The features of each instruction set's regions.
+#define SIMD_FEATURES_SSE2 "sse2"
+#define SIMD_FEATURES_SSSE3 "sse2,ssse3"
+#define SIMD_FEATURES_AVX2 "avx2,bmi,popcnt"

@@ -1,0 +1,18 @@
+#include "textio/line_kernels.h"
+
+#include "simd/dispatch.h"
+#include "textio/line_kernel_variants.h"
+
+namespace textio {
+
+const LineKernels& lineKernels(simd::Isa isa) {
+    return simd::variantFor<LineKernels>(
+        isa, {&scalar::kLineKernels, SIMD_X86_VARIANT(sse2::kLineKernels),
+              SIMD_X86_VARIANT(ssse3::kLineKernels), SIMD_X86_VARIANT(avx2::kLineKernels)});
+}
+
+const LineKernels& lineKernels() {
+    return lineKernels(simd::activeIsa());
+}
+
+}  // namespace textio
