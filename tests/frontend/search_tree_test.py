@@ -3,6 +3,8 @@
 
     search_tree_test.py --filter build/debug/searchfilter
         runs tools/search_tree.py with that filter on a generated Linux tree
+    search_tree_test.py --wine build/windows-x86_64/searchfilter.exe
+        the same with tools/search_tree.py --wine EXE (set WINEPREFIX to share a prefix)
     search_tree_test.py --windows-frontend build/windows-x86_64/search_tree.exe \
                         --emulator tests/win/wine_run.sh
         runs the Win32 front end (which starts the searchfilter.exe beside it) on a tree
@@ -165,20 +167,20 @@ def run(command, cwd, env=None):
 
 
 class PythonFrontEnd:
-    """tools/search_tree.py with a native filter."""
+    """tools/search_tree.py with a native filter, or with a searchfilter .exe under Wine."""
 
     linux = True
     # A program that ends with 0 but appends nothing, as a run that cannot write does.
     failing_filter = "/bin/true"
     failure_message = b"appended nothing"
 
-    def __init__(self, filter_program):
-        self.filter_program = filter_program
+    def __init__(self, filter_option):
+        self.filter_option = filter_option
 
     def search(self, work, terms, filter_program=None):
         root = os.path.join(work, b"tree")
-        command = [sys.executable, SEARCH_TREE, "--filter", filter_program or self.filter_program]
-        result = run(command + [root] + terms, work)
+        options = ["--filter", filter_program] if filter_program else self.filter_option
+        result = run([sys.executable, SEARCH_TREE] + options + [root] + terms, work)
         prefix = root + b"/"
         paths = result.stdout.splitlines()
         stray = [path for path in paths if not path.startswith(prefix)]
@@ -257,17 +259,20 @@ def attempt(name, check, *args):
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--filter", help="native searchfilter for tools/search_tree.py")
+    parser.add_argument("--wine", metavar="EXE", help="searchfilter .exe for search_tree.py")
     parser.add_argument("--windows-frontend", metavar="EXE", help="the Win32 front end")
     parser.add_argument("--emulator", help="the script that runs EXE: tests/win/wine_run.sh")
     parser.add_argument("--unicode-data", default=DEFAULT_INPUT)
     args = parser.parse_args(argv)
-    if bool(args.filter) == bool(args.windows_frontend):
-        parser.error("give --filter or --windows-frontend")
+    if [bool(args.filter), bool(args.wine), bool(args.windows_frontend)].count(True) != 1:
+        parser.error("give one of --filter, --wine and --windows-frontend")
     if args.windows_frontend and not args.emulator:
         parser.error("--windows-frontend needs --emulator")
 
     if args.filter:
-        front_end = PythonFrontEnd(os.path.abspath(args.filter))
+        front_end = PythonFrontEnd(["--filter", os.path.abspath(args.filter)])
+    elif args.wine:
+        front_end = PythonFrontEnd(["--wine", os.path.abspath(args.wine)])
     else:
         exe = os.path.abspath(args.windows_frontend)
         front_end = WindowsFrontEnd(exe, os.path.abspath(args.emulator))
