@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 
 bash tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev python3 unicode-data util-linux \
     clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 \
-    valgrind hyperfine ripgrep time
+    valgrind hyperfine ripgrep time dpkg-dev mono-mcs
 
 echo "== Linux build and tests (debug) =="
 cmake --preset debug >/dev/null
@@ -28,5 +28,11 @@ cmake --preset release >/dev/null
 cmake --build --preset release
 bash bench/run_bench.sh build/release/searchfilter --quick
 
+echo "== Packages of the release build (.tar.gz and .deb, each unpacked and run) =="
+python3 tests/packaging/check_packages.py --preset release
+
 echo "== Windows build and tests (32-bit .exe inspected, 64-bit .exe under Wine) =="
 SEARCHFILTER_REQUIRE_WINDOWS=1 bash tests/win/run_windows_tests.sh
+
+echo "== Windows package (.zip of the windows-i686 build: name and contents) =="
+python3 tests/packaging/check_packages.py --preset windows-i686

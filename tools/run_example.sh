@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds searchfilter and runs it on the bundled example folder, then shows
-# the output list it appended to.
+# the output list it appended to; then searches a real folder tree with the
+# reference front end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,7 @@ cp examples/typical/* "$work"/
 (cd "$work" && "$OLDPWD/build/release/searchfilter")
 echo "searchOutputList.txt after one run in a copy of examples/typical:"
 cat "$work/searchOutputList.txt"
+
+echo
+echo "python3 tools/search_tree.py /usr/share gpl-3   (files below /usr/share whose name or folder holds gpl-3, in any case):"
+python3 tools/search_tree.py /usr/share gpl-3
