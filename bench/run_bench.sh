@@ -2,9 +2,15 @@
 # Times searchfilter against cat, grep and rg on generated workloads, checks the
 # locations it keeps against grep, and reports the speed and memory targets.
 #
-# Usage: bench/run_bench.sh BINARY [--quick]
+# Usage: bench/run_bench.sh BINARY [--quick] [--exe32 EXE] [--exe64 EXE]
 #   --quick  tiny workloads and two runs each: a smoke test of the whole bench
 #            that fails only when the filter kept the wrong locations.
+#   --exe32 EXE, --exe64 EXE
+#            the Windows builds (the i686 .exe under 32-bit Wine, the x86_64
+#            one under wine64), timed in each workload's hyperfine call beside
+#            BINARY, each also in an empty folder, so that the time beyond
+#            Wine's start-up compares with BINARY's; their output must equal
+#            BINARY's byte for byte.
 # Environment: BENCH_RUNS=N fixes the number of timed runs per command
 # (default: hyperfine's own choice, at least 5 runs, after one warm-up run).
 #
@@ -29,16 +35,25 @@ usage() {
 
 binary=""
 quick=0
-for arg in "$@"; do
-    case "$arg" in
+exe32=""
+exe64=""
+while [ $# -gt 0 ]; do
+    case "$1" in
         --quick) quick=1 ;;
+        --exe32 | --exe64)
+            [ $# -ge 2 ] || usage
+            [ -f "$2" ] || die "not a file: $2"
+            if [ "$1" = --exe32 ]; then exe32="$(realpath -- "$2")"; else exe64="$(realpath -- "$2")"; fi
+            shift
+            ;;
         -h | --help) usage ;;
         -*) usage ;;
         *)
             [ -z "$binary" ] || usage
-            binary="$arg"
+            binary="$1"
             ;;
     esac
+    shift
 done
 [ -n "$binary" ] || usage
 if [ ! -f "$binary" ] || [ ! -x "$binary" ]; then
@@ -60,9 +75,41 @@ if [ ! -f "$gen" ] || [ ! -f "$report" ]; then
 fi
 
 work="$(mktemp -d)"
-trap 'rm -rf -- "$work"' EXIT
 results="$work/results.jsonl"
 : > "$results"
+
+# The .exe builds run under Wine, each in a prefix of its kind made for this
+# run, with one persistent wineserver per prefix: a server that exits with its
+# last client races the next start. Output goes to files, never to pipes
+# (Wine's background processes keep them open).
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+wine_prefixes=()
+finish() {
+    local prefix
+    for prefix in "${wine_prefixes[@]}"; do
+        WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k > /dev/null 2>&1 || true
+    done
+    rm -rf -- "$work"
+}
+trap finish EXIT
+
+exe_commands=()  # label, command, in pairs
+
+# add_exe LABEL EXE KIND LOADER PACKAGE: a prefix of KIND (win32, win64) with
+# its server up, and the command that runs EXE there.
+add_exe() {
+    local label="$1" exe="$2" kind="$3" loader="$4" package="$5" prefix="$work/wine-$3"
+    [ -x "$loader" ] || die "$loader is missing (on Debian: apt-get install $package)"
+    note "making a $kind Wine prefix"
+    mkdir -p "$prefix"
+    wine_prefixes+=("$prefix")
+    WINEARCH="$kind" WINEPREFIX="$prefix" /usr/lib/wine/wineserver -p > /dev/null 2>&1 ||
+        die "wineserver did not start for $prefix"
+    WINEARCH="$kind" WINEPREFIX="$prefix" "$loader" wineboot -i > "$prefix.log" 2>&1 ||
+        { cat "$prefix.log" >&2; die "wineboot failed in $prefix"; }
+    exe_commands+=("$label" "WINEPREFIX=$(q "$prefix") $(q "$loader") $(q "$exe")")
+}
 
 if [ "$quick" = 1 ]; then
     hf_runs=(--runs 2 --warmup 0)
@@ -78,6 +125,9 @@ fi
 q() {
     printf '%q' "$1"
 }
+
+[ -z "$exe32" ] || add_exe "i686 .exe (wine32)" "$exe32" win32 /usr/lib/wine/wine wine32:i386
+[ -z "$exe64" ] || add_exe "x86_64 .exe (wine64)" "$exe64" win64 /usr/lib/wine/wine64 wine64
 
 # grep, line numbers only; exit status 1 (nothing found) is fine.
 grep_numbered() {
@@ -134,14 +184,34 @@ run_workload() {
     cmd_grep="$cmd_grep; [ \$? -le 1 ]"
     cmd_rg="cd $(q "$in") || exit 2; rg -F -i $lists > $(q "$dir/rg.out"); [ \$? -le 1 ]"
 
+    # Each .exe in a fresh folder and in the empty one, like the filter.
+    local exe_args=() i label command
+    for ((i = 0; i < ${#exe_commands[@]}; i += 2)); do
+        label="${exe_commands[i]}"
+        command="${exe_commands[i + 1]}"
+        exe_args+=(--prepare "$prep_filter" -n "$label" "cd $(q "$run") && $command"
+            --prepare "$prep_empty" -n "$label in an empty folder" "cd $(q "$dir/empty") && $command")
+    done
+
     note "$name: timing"
     hyperfine --style basic "${hf_runs[@]}" --export-json "$dir/hyperfine.json" \
         --prepare "$prep_filter" --prepare true --prepare true --prepare true \
         --prepare "$prep_empty" --prepare "$prep_one" \
         -n searchfilter "$cmd_filter" -n cat "$cmd_cat" -n grep "$cmd_grep" -n rg "$cmd_rg" \
-        -n "empty run" "$cmd_empty" -n "one location" "$cmd_one" \
+        -n "empty run" "$cmd_empty" -n "one location" "$cmd_one" "${exe_args[@]}" \
         > "$dir/hyperfine.log" 2>&1 ||
         { cat "$dir/hyperfine.log" >&2; die "$name: hyperfine failed"; }
+
+    # The output of each .exe, for the report to compare with the filter's.
+    for ((i = 0; i < ${#exe_commands[@]}; i += 2)); do
+        rm -rf "$run"
+        cp -al "$in" "$run"
+        (cd "$run" && eval "${exe_commands[i + 1]}") > /dev/null 2>&1 ||
+            die "$name: ${exe_commands[i]} failed"
+        mkdir -p "$dir/exe-$((i / 2))"
+        cp "$run/searchOutputList.txt" "$dir/exe-$((i / 2))/searchOutputList.txt" 2> /dev/null || true
+        printf '%s\n' "${exe_commands[i]}" > "$dir/exe-$((i / 2))/label"
+    done
 
     note "$name: peak memory and kept locations"
     rm -rf "$run"
