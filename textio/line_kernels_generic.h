@@ -64,10 +64,13 @@ inline std::size_t noteLineFeedGroups(const char* begin, std::size_t size, std::
             const Block block = Block::load(p);
             if (hasCrOrNul(block)) break;
             const Block lineFeeds = block == lineFeed;
-            for (std::size_t word = 0; word < Block::kMaskWords; ++word) {
-                const MaskWord mask = lineFeeds.maskWord(word);
-                out = writeOffsets(out, here + word * kMaskWordBits, mask, popcount(mask));
+            // Word by word, unrolled: a loop here kept the block in memory.
+            [&]<std::size_t... Words>(std::index_sequence<Words...>) {
+                ((out = writeOffsets(out, here + Words * kMaskWordBits, lineFeeds.maskWord(Words),
+                                     popcount(lineFeeds.maskWord(Words)))),
+                 ...);
             }
+            (std::make_index_sequence<Block::kMaskWords>());
         }
         at = static_cast<std::size_t>(p - begin);
         noted.count += static_cast<std::size_t>(out - first);

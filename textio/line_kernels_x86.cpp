@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "simd/vector_avx2.h"
 #include "textio/line_kernel_variants.h"
