@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev python3 unicode-data util-linux \
-    clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 \
+    clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine64 wine32:i386 \
     valgrind hyperfine ripgrep time
 
 echo "== Linux build and tests (debug) =="
@@ -28,5 +28,5 @@ cmake --preset release >/dev/null
 cmake --build --preset release
 bash bench/run_bench.sh build/release/searchfilter --quick
 
-echo "== Windows build and tests (32-bit .exe inspected, 64-bit .exe under Wine) =="
+echo "== Windows build and tests (32-bit .exe under 32-bit Wine, 64-bit .exe under wine64) =="
 SEARCHFILTER_REQUIRE_WINDOWS=1 bash tests/win/run_windows_tests.sh
