@@ -6,20 +6,27 @@ add_executable(hold_file ${WIN_TESTS_DIR}/hold_file.cpp)
 target_link_libraries(hold_file PRIVATE searchfilter_warnings)
 target_link_options(hold_file PRIVATE -static -static-libgcc -static-libstdc++)
 
-# The shipped .exe is the 32-bit one: check its format, subsystem and imports.
+# Both .exe builds: format, subsystem, imports, version information and
+# manifest. The shipped one is the 32-bit one.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    add_test(NAME win.inspect_exe_self_test
-             COMMAND ${Python3_EXECUTABLE} ${WIN_TESTS_DIR}/inspect_exe.py --self-test)
-    add_test(NAME win.inspect_exe
-             COMMAND ${Python3_EXECUTABLE} ${WIN_TESTS_DIR}/inspect_exe.py
-                     --objdump ${CMAKE_OBJDUMP} $<TARGET_FILE:searchfilter>)
-    # The same check must reject a console program, for the right reason.
-    add_test(NAME win.inspect_rejects_console_exe
-             COMMAND ${Python3_EXECUTABLE} ${WIN_TESTS_DIR}/inspect_exe.py
-                     --objdump ${CMAKE_OBJDUMP} $<TARGET_FILE:hold_file>)
-    set_tests_properties(win.inspect_rejects_console_exe PROPERTIES
-                         PASS_REGULAR_EXPRESSION "FAIL: subsystem [^\n]*Windows CUI")
+    set(EXE_MACHINE i386)
+else()
+    set(EXE_MACHINE x86-64)
 endif()
+set(INSPECT_EXE ${Python3_EXECUTABLE} ${WIN_TESTS_DIR}/inspect_exe.py --objdump ${CMAKE_OBJDUMP}
+                --machine ${EXE_MACHINE} --version ${SEARCHFILTER_VERSION_DOTS})
+add_test(NAME win.inspect_exe_self_test
+         COMMAND ${Python3_EXECUTABLE} ${WIN_TESTS_DIR}/inspect_exe.py --self-test)
+add_test(NAME win.inspect_exe COMMAND ${INSPECT_EXE} $<TARGET_FILE:searchfilter>)
+# The same checks must reject a console program without resources, for the
+# right reasons.
+add_test(NAME win.inspect_rejects_console_exe COMMAND ${INSPECT_EXE} $<TARGET_FILE:hold_file>)
+set_tests_properties(win.inspect_rejects_console_exe PROPERTIES
+                     PASS_REGULAR_EXPRESSION "FAIL: subsystem [^\n]*Windows CUI")
+add_test(NAME win.inspect_rejects_exe_without_resources
+         COMMAND ${INSPECT_EXE} $<TARGET_FILE:hold_file>)
+set_tests_properties(win.inspect_rejects_exe_without_resources PROPERTIES
+                     PASS_REGULAR_EXPRESSION "FAIL: version resource missing\nFAIL: application manifest[^\n]*missing")
 
 # Under Wine: the sharing rules, with the helper as the other process.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
