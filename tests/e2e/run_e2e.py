@@ -206,7 +206,10 @@ def main(argv):
     binary = os.path.abspath(args.binary)
     if not os.path.isfile(binary):
         parser.error("no such binary: {}".format(binary))
-    command = shlex.split(args.emulator) + [binary]
+    emulator = shlex.split(args.emulator)
+    if emulator and os.sep in emulator[0]:
+        emulator[0] = os.path.abspath(emulator[0])  # the cases run in other folders
+    command = emulator + [binary]
 
     passed = failed = 0
     for name in args.cases or available:

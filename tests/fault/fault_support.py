@@ -313,3 +313,41 @@ def address_space_limit(size):
         resource.setrlimit(resource.RLIMIT_AS, (size, size))
 
     return limit
+
+
+@contextlib.contextmanager
+def small_volume(size):
+    """A fresh folder on a tmpfs volume of its own, size bytes large, so that a
+    write there runs out of room for real (ENOSPC natively, a full disk for a
+    Windows program under Wine). Mounting needs root; elsewhere it skips."""
+    if os.geteuid() != 0:
+        raise Skip("mounting a small volume needs root")
+    folder = tempfile.mkdtemp(prefix="searchfilter-fault-volume-")
+    options = "size={},mode=0755".format(size)
+    mounted = subprocess.run(
+        ["mount", "-t", "tmpfs", "-o", options, "searchfilter-fault", folder],
+        stdin=subprocess.DEVNULL,
+        capture_output=True,
+    )
+    if mounted.returncode != 0:
+        os.rmdir(folder)
+        raise Skip("cannot mount a small volume: " + mounted.stderr.decode(errors="replace").strip())
+    try:
+        yield folder
+    finally:
+        if subprocess.run(["umount", folder], capture_output=True).returncode != 0:
+            subprocess.run(["umount", "--lazy", folder], capture_output=True)
+        with contextlib.suppress(OSError):
+            os.rmdir(folder)
+
+
+def free_bytes(folder):
+    info = os.statvfs(folder)
+    return info.f_bavail * info.f_frsize
+
+
+def fill_volume(path, leave):
+    """Writes a file at path that takes all the room of its volume but leave bytes."""
+    folder = os.path.dirname(path)
+    write_bytes(path, bytes(free_bytes(folder) - leave))
+    check(free_bytes(folder) == leave, "could not leave exactly {} bytes free".format(leave))

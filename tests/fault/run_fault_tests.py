@@ -6,7 +6,7 @@ Usage: run_fault_tests.py --binary PATH [--emulator CMD] [TEST ...]
 
 Each test prepares fresh temporary folders, runs the filter there under a
 fault (runs racing for the output list, a lock held by another process,
-missing permissions, file-size and address-space limits, a list past 4 GiB,
+missing permissions, a full volume, file-size and address-space limits, a list past 4 GiB,
 hostile inputs) and checks the bytes the output list holds afterwards. Every
 run must exit 0 and print nothing. Prints "PASS name", "FAIL name: why" or
 "SKIP name: why" per test, then "N passed, M failed"; exits 1 on any failure.
@@ -41,6 +41,7 @@ from fault_support import (
     check_equal,
     check_memory,
     file_size_limit,
+    fill_volume,
     holding,
     measure_child,
     output_bytes,
@@ -48,6 +49,7 @@ from fault_support import (
     require_passable,
     run,
     run_measured,
+    small_volume,
     temp_folder,
     unprivileged_user,
     write_bytes,
@@ -122,12 +124,6 @@ def leading_blocks(data, block):
 
 @test
 def concurrent_runs(program):
-    # Under Wine one run once left a partial block among 16 racing runs of
-    # this input, and about one test in thirty sees a run end with exit code
-    # 1 and no message (never in 16 x 12 racing runs started directly, nor
-    # with Wine's error channel on); until that is understood the race runs
-    # natively only.
-    program.require_native("16 racing runs under Wine are an open problem (a partial block seen once)")
     runs = 16
     inputs = location_inputs(300_000, every=8)
     want_block = block_of(inputs)
@@ -343,6 +339,34 @@ def write_impossible(program):
             ("limit of one byte", lambda prior, block: 1, False),
         ],
     )
+
+
+@test
+def write_fails_disk_full(program):
+    # The list's volume fills up during the write: a real full disk, so this
+    # runs under Wine too, where the Windows program's WriteFile fails.
+    inputs = location_inputs(2000, every=1)
+    block = block_of(inputs)
+    prior = prior_of_size(10_000)
+    page = os.sysconf("SC_PAGE_SIZE")
+    tail = -len(prior) % page  # room left in the list's last page
+    cases = [
+        ("room for the rest of the last page", 0, False),
+        ("room for two pages more", 2 * page, False),
+        ("room for the block", (len(block) - tail + page - 1) // page * page, True),
+    ]
+    check(len(block) > tail + 2 * page + 4096, "the block must outgrow the room of the failing cases")
+    with small_volume(4 * MIB) as folder:
+        write_inputs(folder, inputs)
+        path = os.path.join(folder, OUTPUT)
+        filler = os.path.join(folder, "filler")
+        write_bytes(path, prior)
+        for label, leave, lands in cases:
+            fill_volume(filler, leave)
+            run(program, folder, label)
+            os.remove(filler)
+            want = prior + block if lands else prior
+            check_equal(read_bytes(path), want, "{} ({} bytes free)".format(label, leave))
 
 
 # 5. An output list past 4 GiB.
@@ -636,7 +660,10 @@ def main(argv):
     binary = os.path.abspath(args.binary)
     if not os.path.isfile(binary):
         parser.error("no such binary: {}".format(binary))
-    program = Program(binary, shlex.split(args.emulator))
+    emulator = shlex.split(args.emulator)
+    if emulator and os.sep in emulator[0]:
+        emulator[0] = os.path.abspath(emulator[0])  # the tests run in other folders
+    program = Program(binary, emulator)
 
     passed = failed = 0
     for name in args.tests or list(by_name):

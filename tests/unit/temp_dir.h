@@ -3,22 +3,33 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 class TempDirTest : public ::testing::Test {
   protected:
+    // A name nobody else took: create_directory says whether the folder is
+    // new, so two test programs running at once never share one.
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "searchfilter-unit-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::filesystem::path candidate =
+                base / ("searchfilter-unit-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                dir_ = candidate;
+                return;
+            }
+        }
+        FAIL() << "could not create a fresh folder in " << base.string();
     }
 
     void TearDown() override {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "background_thread.h"
 #include "temp_dir.h"
 #include "textio/line_blocks.h"
 
@@ -563,10 +564,11 @@ TEST_F(TextFileTest, WaitingOpenSucceedsOnceReleased) {
     const std::string name = path("busy.txt");
     TextFile holder;
     ASSERT_EQ(openOrCreate(holder, name.c_str()), OpenStatus::ok);
-    std::thread releaser([&holder] {
+    BackgroundThread releaser([&holder] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         closeFile(holder);
     });
+    ASSERT_TRUE(releaser.started());
     TextFile waiter;
     const OpenStatus status = openOrCreateWaiting(waiter, name.c_str(), 10000);
     releaser.join();
