@@ -46,4 +46,16 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
                          --emulator "${PROGRAM_EMULATOR}" ${case_name})
         list(APPEND PROGRAM_TESTS win.sharing.${case_name})
     endforeach()
+
+    # The front ends: the Win32 one (search_tree.exe, which starts the
+    # searchfilter.exe beside it) on a tree of names Windows allows, and the
+    # reference one (tools/search_tree.py) driving this .exe on a tree of
+    # Linux names (backslashes, bytes that are not UTF-8).
+    set(FRONTEND_TEST ${CMAKE_CURRENT_SOURCE_DIR}/frontend/search_tree_test.py)
+    add_test(NAME win.frontend.search_tree_exe
+             COMMAND ${Python3_EXECUTABLE} ${FRONTEND_TEST} --windows-frontend
+                     $<TARGET_FILE:search_tree> --emulator "${PROGRAM_EMULATOR}")
+    add_test(NAME win.frontend.search_tree_py
+             COMMAND ${Python3_EXECUTABLE} ${FRONTEND_TEST} --wine $<TARGET_FILE:searchfilter>)
+    list(APPEND PROGRAM_TESTS win.frontend.search_tree_exe win.frontend.search_tree_py)
 endif()
