@@ -27,33 +27,32 @@ const char* blockEnd(const char* begin, const char* end) {
     return lineFeed ? static_cast<const char*>(lineFeed) + 1 : end;
 }
 
-// Marks the hit lines among the lines of [block, end) (whole lines of
-// `text`), the first of which is line `firstLine`, finding each hit's line
-// among the line ends (offsets in `text` of every line's LF); returns the
-// number of the line after the block.
-std::size_t markBlockByLineEnds(const char* text, const char* block, const char* end,
-                                std::size_t firstLine, std::size_t limit, const TermSearch& search,
-                                std::span<const std::size_t> lineEnds, LineHits& hits) {
-    const auto linesBefore = [&](std::size_t from, std::size_t offset) {
-        return static_cast<std::size_t>(
-            std::lower_bound(lineEnds.begin() + static_cast<std::ptrdiff_t>(from), lineEnds.end(),
-                             offset) -
-            lineEnds.begin());
-    };
+// The number of lines of the indexed text before `offset` (at most its size).
+std::size_t linesBefore(const textio::LineIndex& index, std::size_t offset) {
+    return offset == index.text.size() ? index.lines : textio::lineOfOffset(index, offset);
+}
+
+// Marks the hit lines among the lines of [block, end) (whole lines of the
+// indexed text), finding each hit's line in the index; returns the number of
+// the line after the block.
+std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, const char* end,
+                             std::size_t limit, const TermSearch& search, LineHits& hits) {
+    const char* text = index.text.data();
     const char* cursor = block;
-    std::size_t line = firstLine;
     while (cursor != end) {
         const std::size_t offset =
             findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor));
         if (offset == kNoOccurrence) break;
-        // No term holds an LF, so the first LF at or after the hit ends its line.
-        line = linesBefore(line, static_cast<std::size_t>(cursor - text) + offset);
+        const char* hit = cursor + offset;
+        const std::size_t line = textio::lineOfOffset(index, static_cast<std::size_t>(hit - text));
         if (line >= limit) return line;
         hits[line] = 1;
-        cursor = text + lineEnds[line] + 1;
-        ++line;
+        // No term holds an LF, so the first LF at or after the hit ends its line.
+        cursor =
+            static_cast<const char*>(std::memchr(hit, '\n', static_cast<std::size_t>(end - hit))) +
+            1;
     }
-    return linesBefore(line, static_cast<std::size_t>(end - text));
+    return linesBefore(index, static_cast<std::size_t>(end - text));
 }
 
 // Marks the hit lines among the lines of `text` (whole lines), the first of
@@ -86,15 +85,13 @@ bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
     return blockKernels().hasFoldLead(begin, size, latin);
 }
 
-void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
-                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
-    markHitLines(text, {}, lineLimit, search, rawSearch, hits, buffer);
-}
+namespace {
 
-void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
-                  std::int32_t lineLimit, const TermSearch& search, const TermSearch* rawSearch,
-                  LineHits& hits, FoldBuffer& buffer) {
-    const auto limit = static_cast<std::size_t>(lineLimit > 0 ? lineLimit : 0);
+// Marks the hit lines of `text`, block by block, each searched raw when it
+// may be and folded otherwise; `markRaw` marks a raw block's lines.
+template <class MarkRaw>
+void markBlocks(std::string_view text, std::size_t limit, const TermSearch& search,
+                const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer, MarkRaw markRaw) {
     const char* raw = text.data();
     const char* rawEnd = raw + text.size();
     std::size_t blockFirstLine = 0;
@@ -102,11 +99,7 @@ void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
         const char* rawBlockEnd = blockEnd(raw, rawEnd);
         const auto rawSize = static_cast<std::size_t>(rawBlockEnd - raw);
         if (rawSearch != nullptr && !hasFoldLead(raw, rawSize, rawSearch->latinTerms)) {
-            blockFirstLine =
-                lineEnds.empty()
-                    ? markBlock(raw, rawBlockEnd, blockFirstLine, limit, *rawSearch, hits)
-                    : markBlockByLineEnds(text.data(), raw, rawBlockEnd, blockFirstLine, limit,
-                                          *rawSearch, lineEnds, hits);
+            blockFirstLine = markRaw(raw, rawBlockEnd, blockFirstLine);
             raw = rawBlockEnd;
             continue;
         }
@@ -120,6 +113,30 @@ void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
             markBlock(buffer.bytes.get(), foldedEnd, blockFirstLine, limit, search, hits);
         raw = rawBlockEnd;
     }
+}
+
+std::size_t lineLimitOf(std::int32_t lineLimit) {
+    return static_cast<std::size_t>(lineLimit > 0 ? lineLimit : 0);
+}
+
+}  // namespace
+
+void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
+                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
+    const std::size_t limit = lineLimitOf(lineLimit);
+    markBlocks(text, limit, search, rawSearch, hits, buffer,
+               [&](const char* block, const char* end, std::size_t firstLine) {
+                   return markBlock(block, end, firstLine, limit, *rawSearch, hits);
+               });
+}
+
+void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const TermSearch& search,
+                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
+    const std::size_t limit = lineLimitOf(lineLimit);
+    markBlocks(index.text, limit, search, rawSearch, hits, buffer,
+               [&](const char* block, const char* end, std::size_t) {
+                   return markBlockIndexed(index, block, end, limit, *rawSearch, hits);
+               });
 }
 
 }  // namespace filter

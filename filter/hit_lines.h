@@ -6,13 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "filter/term_search.h"
 #include "textio/large_buffer.h"
+#include "textio/line_index.h"
 
 namespace filter {
 
@@ -39,12 +39,10 @@ using LineHits = std::vector<std::uint8_t>;
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer);
 
-// The same, given also where each line of `text` ends (the offset of its LF,
-// one per line, as a block reader gives them): in the blocks searched raw, a
-// hit's line is then looked up instead of counted.
-void markHitLines(std::string_view text, std::span<const std::size_t> lineEnds,
-                  std::int32_t lineLimit, const TermSearch& search, const TermSearch* rawSearch,
-                  LineHits& hits, FoldBuffer& buffer);
+// The same for an indexed text (as a block reader gives them): in the blocks
+// searched raw, a hit's line is then looked up instead of counted.
+void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const TermSearch& search,
+                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer);
 
 // Whether [begin, begin + size) holds a byte that may start a character from
 // beyond ASCII that folds to ASCII, U+0130 İ (C4) or U+212A Kelvin (E2), or,

@@ -4,29 +4,33 @@
 #pragma once
 
 #include <cstddef>
-#include <span>
+#include <cstdint>
 #include <string_view>
 #include <vector>
+
+#include "textio/line_index.h"
 
 namespace filter {
 
 struct LineRuns {
-    std::vector<char> bytes;             // from the start, `size` bytes: each run's line
-    std::size_t size = 0;                // once, each followed by LF; then spare room
-    std::vector<std::size_t> lineEnds;   // the offset of each of those LFs
-    std::vector<std::size_t> runStarts;  // the block line where each run starts, and the
-                                         // block's line count after the last
+    std::vector<char> bytes;                 // from the start, `size` bytes: each run's line
+    std::size_t size = 0;                    // once, each followed by LF; then spare room
+    std::vector<std::size_t> runStarts;      // the block line where each run starts, and the
+                                             // block's line count after the last
+    std::vector<std::size_t> lengths;        // of each run's line, with its LF
+    std::vector<std::uint32_t> linesBefore;  // room for the index of the runs' text
 };
 
 inline std::string_view runText(const LineRuns& runs) {
     return {runs.bytes.data(), runs.size};
 }
 
-// Collapses the first `lines` lines of `block` (line i ends with the LF at
-// lineEnds[i]) into `runs`. Returns false, with `runs` unspecified, when
-// that would leave most of the bytes to search anyway: the block is then
-// best searched as it is.
-bool collapseRuns(std::string_view block, std::span<const std::size_t> lineEnds, std::size_t lines,
-                  LineRuns& runs);
+// Collapses the first `lines` lines of the indexed block into `runs`.
+// Returns false, with `runs` unspecified, when that would leave most of the
+// bytes to search anyway: the block is then best searched as it is.
+bool collapseRuns(const textio::LineIndex& block, std::size_t lines, LineRuns& runs);
+
+// The index of the runs' text: line r is run r's line.
+textio::LineIndex indexRuns(LineRuns& runs);
 
 }  // namespace filter

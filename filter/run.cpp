@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -33,15 +32,6 @@ void keepLocation(RunState& state, std::string_view folder, std::string_view fil
     ++state.matchCount;
 }
 
-// Line `line` of a block from a block reader, without its LF; the empty text
-// past the block's last line (the list of file names ended early).
-std::string_view lineOf(std::string_view block, std::span<const std::size_t> lineEnds,
-                        std::size_t line) {
-    if (line >= lineEnds.size()) return {};
-    const std::size_t start = line == 0 ? 0 : lineEnds[line - 1] + 1;
-    return block.substr(start, lineEnds[line] - start);
-}
-
 // The first line from `line` on that holds a term in its folder or its file
 // name, or the line count. Few lines do: eight at a time are passed over.
 std::size_t nextHit(const LineHits& folderHits, const LineHits& fileHits, std::size_t line) {
@@ -57,20 +47,26 @@ std::size_t nextHit(const LineHits& folderHits, const LineHits& fileHits, std::s
     return line;
 }
 
+// Whether finding the runs of equal lines costs less than searching the
+// lines they would spare: not for the pair filter, whose scan costs less per
+// byte than comparing each line with the one before.
+bool runsPay(const TermSearch& search, const TermSearch* rawSearch) {
+    return (rawSearch != nullptr ? rawSearch->engine : search.engine) != TermEngine::Pair;
+}
+
 // Marks the hit lines among the first `lines` lines of a block from a block
 // reader, searching each run of equal lines once when the block has runs.
-void markBlockHits(std::string_view block, std::span<const std::size_t> lineEnds, std::size_t lines,
-                   const TermSearch& search, const TermSearch* rawSearch, LineHits& hits,
-                   FoldBuffer& buffer, LineRuns& runs, LineHits& runHits) {
-    if (!collapseRuns(block, lineEnds, lines, runs)) {
-        markHitLines(block, lineEnds, static_cast<std::int32_t>(lines), search, rawSearch, hits,
-                     buffer);
+void markBlockHits(const textio::LineIndex& block, std::size_t lines, const TermSearch& search,
+                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer, LineRuns& runs,
+                   LineHits& runHits) {
+    if (!runsPay(search, rawSearch) || !collapseRuns(block, lines, runs)) {
+        markHitLines(block, static_cast<std::int32_t>(lines), search, rawSearch, hits, buffer);
         return;
     }
-    const std::size_t runCount = runs.lineEnds.size();
+    const std::size_t runCount = runs.runStarts.size() - 1;
     runHits.assign(runCount, 0);
-    markHitLines(runText(runs), runs.lineEnds, static_cast<std::int32_t>(runCount), search,
-                 rawSearch, runHits, buffer);
+    markHitLines(indexRuns(runs), static_cast<std::int32_t>(runCount), search, rawSearch, runHits,
+                 buffer);
     for (std::size_t run = 0; run < runCount; ++run) {
         if (runHits[run] == 0) continue;
         std::fill(hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts[run]),
@@ -103,20 +99,22 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
          !block.empty() && firstLine < kMaxLines;
          block = textio::readLineBlock(folders, folderReader)) {
         const std::size_t lines = std::min(folderReader.lines, kMaxLines - firstLine);
-        const std::string_view names = textio::readLines(files, fileReader, lines);
+        textio::readLines(files, fileReader, lines);
         fileNames += fileReader.lines;
         folderHits.assign(lines, 0);
         fileHits.assign(lines, 0);
         if (search.engine != TermEngine::None) {
-            markBlockHits(block, folderReader.lineEnds, lines, search, rawSearch, folderHits,
-                          buffer, folderRuns, runHits);
-            markHitLines(names, fileReader.lineEnds, static_cast<std::int32_t>(fileReader.lines),
-                         search, rawSearch, fileHits, buffer);
+            markBlockHits(folderReader.index, lines, search, rawSearch, folderHits, buffer,
+                          folderRuns, runHits);
+            markHitLines(fileReader.index, static_cast<std::int32_t>(fileReader.lines), search,
+                         rawSearch, fileHits, buffer);
         }
+        // The kept lines come in order, so each list's lines are found walking it.
+        textio::LineCursor folderLines{&folderReader.index};
+        textio::LineCursor fileLines{&fileReader.index};
         for (std::size_t i = nextHit(folderHits, fileHits, 0); i < lines;
              i = nextHit(folderHits, fileHits, i + 1)) {
-            keepLocation(state, lineOf(block, folderReader.lineEnds, i),
-                         lineOf(names, fileReader.lineEnds, i));
+            keepLocation(state, textio::lineText(folderLines, i), textio::lineText(fileLines, i));
         }
         firstLine += lines;
     }

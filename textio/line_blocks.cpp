@@ -1,15 +1,13 @@
 #include "textio/line_blocks.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
+
+#include "textio/line_ends.h"
+#include "textio/line_kernels.h"
 
 namespace textio {
 namespace {
-
-std::size_t waitingLines(const LineBlockReader& reader) {
-    return reader.lineFeedAt.count - reader.nextLineFeed;
-}
 
 // Reads start at multiples of the read size in the file, so the kernel copies
 // each from the start of a page. Landing it at the start of one of ours too,
@@ -22,8 +20,8 @@ constexpr std::size_t kReadLanding = kPage / 2;
 // The first buffer: room for the whole file and a read when it is small,
 // else two reads: small enough to stay in the cache, and what waits to be
 // handed out (mostly part of a line) moves down at most once per read. Both
-// readers, their LF offsets and the first kept locations fit one large
-// page. A page more leaves room to land reads as above.
+// readers and the first kept locations fit one large page. A page more
+// leaves room to land reads as above.
 std::size_t firstCapacity(TextFile& file) {
     constexpr std::size_t kUsual = 2 * kLineBlockReadSize + kPage;
     static_assert(kUsual >= kLargeBufferMinimum, "a reader's usual buffer must not be a heap one");
@@ -36,7 +34,8 @@ std::size_t firstCapacity(TextFile& file) {
 
 // Makes room for `size` more bytes after `end`: the waiting bytes move down
 // when that is enough, else the buffer grows (a line longer than it). They
-// are placed so that the next read lands kReadLanding into a page.
+// are placed so that the next read lands kReadLanding into a page. The index
+// of the waiting bytes counts from their start, so it moves with them.
 void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
     const std::size_t capacity = largeBufferSize(reader.bytes);
     if (capacity - reader.end >= size) return;
@@ -52,11 +51,6 @@ void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
             std::memcpy(bytes.get() + lead, reader.bytes.get() + reader.begin, waiting);
         reader.bytes = std::move(bytes);
     }
-    // The waiting LFs moved with their bytes.
-    for (std::size_t i = 0; i < reader.lineFeedAt.count; ++i) {
-        std::size_t& offset = noteData(reader.lineFeedAt)[i];
-        offset = offset - reader.begin + lead;
-    }
     reader.begin = lead;
     reader.end = lead + waiting;
 }
@@ -70,10 +64,7 @@ void readMore(TextFile& file, LineBlockReader& reader) {
     if (got == 0) {
         reader.endReached = true;
         if (reader.end > reader.begin && reader.bytes[reader.end - 1] != '\n') {
-            // A last line without a line end is still a line.
-            reader.bytes[reader.end] = '\n';
-            normalizeNotingLineEnds(&reader.bytes[reader.end], 1, reader.end, reader.lineFeedAt);
-            ++reader.end;
+            reader.bytes[reader.end++] = '\n';  // a last line without a line end is still a line
         }
         return;
     }
@@ -82,48 +73,119 @@ void readMore(TextFile& file, LineBlockReader& reader) {
     const bool endsWithCr = fresh[got - 1] == '\r';
     if (reader.lineFeedEndsCr && fresh[0] == '\n') std::memmove(fresh, fresh + 1, --got);
     reader.lineFeedEndsCr = endsWithCr;
-    reader.end += normalizeNotingLineEnds(fresh, got, reader.end, reader.lineFeedAt);
+    reader.end += normalizeLineEnds(fresh, got);
 }
 
-std::string_view handOut(LineBlockReader& reader, std::size_t lines) {
-    const std::size_t start = reader.begin;
-    std::size_t* at = noteData(reader.lineFeedAt) + reader.nextLineFeed;
-    const std::size_t stop = lines == 0 ? start : at[lines - 1] + 1;
-    // These offsets are dropped at the next call: they are made the block's
-    // own in place.
-    for (std::size_t i = 0; i < lines; ++i) at[i] -= start;
-    reader.lineEnds = {at, lines};
-    reader.nextLineFeed += lines;
-    reader.begin = stop;
-    reader.lines = lines;
-    return {reader.bytes.get() + start, stop - start};
+const char* waitingBytes(const LineBlockReader& reader) {
+    return reader.bytes.get() + reader.begin;
 }
 
-// The block handed out last is dropped: its view is no longer valid, and the
-// offsets of its LFs are forgotten.
+// The block last handed out is dropped: its view is no longer valid, and the
+// index starts again from the bytes that wait.
 bool startCall(const TextFile& file, LineBlockReader& reader) {
     reader.lines = 0;
-    reader.lineEnds = {};
-    LineFeedOffsets& noted = reader.lineFeedAt;
-    std::size_t* data = noteData(noted);
-    std::copy(data + reader.nextLineFeed, data + noted.count, data);
-    noted.count -= reader.nextLineFeed;
-    reader.nextLineFeed = 0;
+    reader.index = {};
+    reader.indexedGroups = 0;
+    if (reader.linesBefore.empty()) reader.linesBefore.resize(1);
+    reader.linesBefore[0] = 0;
     return isOpen(file);
+}
+
+// Room in the index for the waiting bytes, and two entries more: a sentinel
+// after a partial group.
+void reserveIndex(LineBlockReader& reader) {
+    const std::size_t wanted = lineIndexEntries(reader.end - reader.begin) + 1;
+    if (reader.linesBefore.size() < wanted) reader.linesBefore.resize(wanted);
+}
+
+std::string_view handOut(LineBlockReader& reader, std::size_t size, std::size_t lines) {
+    const std::string_view block(waitingBytes(reader), size);
+    reader.begin += size;
+    reader.lines = lines;
+    reader.index = {block, reader.linesBefore.data(), lines};
+    return block;
+}
+
+// The offset in `bytes` just past LF number `line` (counted from 0) among
+// the LFs from `from`, which has `before` of them ahead of it.
+std::size_t pastLineFeed(const char* bytes, std::size_t from, std::size_t before,
+                         std::size_t line) {
+    std::size_t left = line - before;
+    for (std::size_t at = from;; ++at) {
+        if (bytes[at] == '\n' && left-- == 0) return at + 1;
+    }
+}
+
+// The size of the first `count` lines waiting, indexing them as far as
+// needed; 0 while fewer wait.
+std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
+    reserveIndex(reader);
+    const char* bytes = waitingBytes(reader);
+    const std::size_t size = reader.end - reader.begin;
+    const std::size_t wholeGroups = size / kLineIndexGroup;
+    std::uint32_t* linesBefore = reader.linesBefore.data();
+    std::size_t& done = reader.indexedGroups;
+    if (done < wholeGroups && linesBefore[done] < count) {
+        done += lineKernels().indexLineFeeds(bytes + done * kLineIndexGroup, wholeGroups - done,
+                                             count, linesBefore + done);
+    }
+    if (linesBefore[done] >= count) {
+        // LF number count - 1 is in the last group indexed.
+        return pastLineFeed(bytes, (done - 1) * kLineIndexGroup, linesBefore[done - 1], count - 1);
+    }
+    // The bytes after the whole groups, one by one.
+    std::size_t lines = linesBefore[done];
+    for (std::size_t at = done * kLineIndexGroup; at != size; ++at) {
+        if (bytes[at] == '\n' && ++lines == count) {
+            linesBefore[done + 1] = static_cast<std::uint32_t>(count);  // after the partial group
+            return at + 1;
+        }
+    }
+    return 0;
 }
 
 }  // namespace
 
 std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
     if (!startCall(file, reader)) return {};
-    while (waitingLines(reader) == 0 && !reader.endReached) readMore(file, reader);
-    return handOut(reader, waitingLines(reader));
+    // Whole lines end at the last LF waiting. The bytes waiting at the start
+    // hold none (a block takes all whole lines), so only what comes is looked at.
+    std::size_t searched = reader.begin;
+    for (;;) {
+        const char* first = reader.bytes.get() + searched;
+        const char* last = reader.bytes.get() + reader.end;
+        const auto lineFeed =
+            std::find(std::make_reverse_iterator(last), std::make_reverse_iterator(first), '\n');
+        if (lineFeed.base() != first) {
+            const auto size = static_cast<std::size_t>(lineFeed.base() - waitingBytes(reader));
+            reserveIndex(reader);
+            const LineIndex index =
+                indexLines({waitingBytes(reader), size}, reader.linesBefore.data());
+            return handOut(reader, size, index.lines);
+        }
+        if (reader.endReached) return {};
+        const std::size_t searchedBytes = reader.end - reader.begin;
+        readMore(file, reader);
+        searched = reader.begin + searchedBytes;
+    }
 }
 
 std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t count) {
     if (!startCall(file, reader) || count == 0) return {};
-    while (waitingLines(reader) < count && !reader.endReached) readMore(file, reader);
-    return handOut(reader, count < waitingLines(reader) ? count : waitingLines(reader));
+    for (;;) {
+        const std::size_t size = indexUpTo(reader, count);
+        if (size != 0) return handOut(reader, size, count);
+        if (reader.endReached) {
+            // Fewer lines than asked: all that is left, each ending with LF.
+            const std::size_t left = reader.end - reader.begin;
+            if (left == 0) return {};
+            reserveIndex(reader);
+            const LineIndex index =
+                indexLines({waitingBytes(reader), left}, reader.linesBefore.data());
+            return handOut(reader, left, index.lines);
+        }
+        readMore(file, reader);
+    }
 }
 
 }  // namespace textio

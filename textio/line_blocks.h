@@ -2,25 +2,26 @@
 // memory at once. Line ends are normalised to one LF after every line, so the
 // blocks, joined, are the bytes appendLines would give in one text. The bytes
 // pass through one reused buffer that stays in the cache: no copy of the
-// whole list is ever made. Where each line of a block ends comes with it, so
-// that nobody has to count or skip lines again.
+// whole list is ever made. Each block comes with its line index
+// (line_index.h), so that nobody has to count or skip lines again.
 #pragma once
 
 #include <cstddef>
-#include <span>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "textio/large_buffer.h"
-#include "textio/line_ends.h"
+#include "textio/line_index.h"
 #include "textio/text_file.h"
 
 namespace textio {
 
 // Raw bytes asked of the file per read. A block is gone over several times
-// (copied in, normalised, searched) and both readers' buffers must stay in a
-// core's own cache meanwhile: with 128 KiB reads and four of room per reader,
-// a 512 KiB second-level cache (AMD Zen 3) thrashed and whole runs took a
-// third longer.
+// (copied in, normalised, indexed, searched) and both readers' buffers must
+// stay in a core's own cache meanwhile: with 128 KiB reads and four of room
+// per reader, a 512 KiB second-level cache (AMD Zen 3) thrashed and whole
+// runs took a third longer.
 inline constexpr std::size_t kLineBlockReadSize = 64 * 1024;
 
 struct LineBlockReader {
@@ -29,21 +30,20 @@ struct LineBlockReader {
     LargeBuffer bytes;
     std::size_t begin = 0;
     std::size_t end = 0;
-    // Buffer offsets of the LFs read; those from index nextLineFeed on are
-    // in [begin, end).
-    LineFeedOffsets lineFeedAt;
-    std::size_t nextLineFeed = 0;
-    // The block last handed out: how many lines, and the offset of each
-    // line's LF in it.
+    // The line index of the bytes from `begin`, as far as it has been made:
+    // linesBefore[0, indexedGroups] are right.
+    std::vector<std::uint32_t> linesBefore;
+    std::size_t indexedGroups = 0;
+    // The block last handed out.
     std::size_t lines = 0;
-    std::span<const std::size_t> lineEnds;
+    LineIndex index;
     bool lineFeedEndsCr = false;  // the last byte read was a CR: an LF next belongs to it
     bool endReached = false;
 };
 
 // The next block of whole lines (about one read's worth, or one longer line),
 // or an empty view when the file is done. The view stays valid until the next
-// call; reader.lines and reader.lineEnds describe it.
+// call; reader.lines and reader.index describe it.
 std::string_view readLineBlock(TextFile& file, LineBlockReader& reader);
 
 // The next `count` whole lines, fewer only when the file ends first (an empty

@@ -1,27 +1,29 @@
-// The hot loops of reading a list, one variant per instruction set: noting
-// where lines end, counting them, and rewriting CR LF, lone CR and NUL line
-// ends. Every variant does exactly the same; which one runs is the
-// processor's choice (simd/dispatch.h).
+// The hot loops of reading a list, one variant per instruction set:
+// indexing and counting lines, finding the line ends that need rewriting
+// and rewriting them. Every variant does exactly the same; which one runs is
+// the processor's choice (simd/dispatch.h).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "simd/isa.h"
-#include "textio/line_feed_offsets.h"
 
 namespace textio {
 
-// Lines are noted 64-byte group by group.
+// Lines are indexed 64-byte group by group (see line_index.h).
 inline constexpr std::size_t kLineFeedGroup = 64;
 
 struct LineKernels {
-    // Notes base + i for each LF at begin[i], group by group from the start
-    // of [begin, begin + size), and stops before the first group that holds
-    // a CR or NUL (those need rewriting) or that the bytes left do not fill.
-    // Returns where it stopped: the bytes before are untouched and all their
-    // LFs noted.
-    std::size_t (*noteLineFeedGroups)(const char* begin, std::size_t size, std::size_t base,
-                                      LineFeedOffsets& noted);
+    // Counts the LFs of whole 64-byte groups from `begin`, group after
+    // group: linesBefore[0] holds the LFs before the first; for each group g
+    // done, linesBefore[g + 1] gets those before the next. Stops after the
+    // group that brings the count to `stopAt` or more, or after `groups`
+    // groups; returns how many it did.
+    std::size_t (*indexLineFeeds)(const char* begin, std::size_t groups, std::size_t stopAt,
+                                  std::uint32_t* linesBefore);
+    // Bit i set where group[i] is LF, for the 64 bytes at `group`.
+    std::uint64_t (*lineFeedMask)(const char* group);
     // The number of LF bytes in [begin, begin + size).
     std::size_t (*countLineFeeds)(const char* begin, std::size_t size);
     // The offset of the first CR or NUL in [begin, begin + size), or size.

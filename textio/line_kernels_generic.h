@@ -3,80 +3,35 @@
 // `lookup` where it has one. line_kernels_x86.cpp compiles this for each
 // set inside its namespace and target region, after the includes it needs.
 
-// Lines are a few dozen bytes, so this many offsets are written per mask
-// word (64 bytes, or 32 on a 32-bit machine) whether or not it has that many
-// LFs (the extra ones are written over by the next word or never counted):
-// most words take no branch on their LFs.
-constexpr std::size_t kAlwaysNoted = kMaskWordBits / 16;
-// Room is made once per this many bytes, for one LF per byte at most.
-constexpr std::size_t kNotingChunk = 4096;
-
-// The offset of the lowest set bit of `mask` from `here`; the high bit set
-// apart keeps the count defined once the mask runs out.
-inline std::size_t lowestAt(std::size_t here, MaskWord mask) {
-    return here + trailingZeros(mask | MaskWord{1} << (kMaskWordBits - 1));
-}
-
-// Writes the offsets of the `count` set bits of `mask` (LFs of a group, or
-// of half of one on a 32-bit machine) from `out`: kAlwaysNoted of them
-// whatever the count, the rest in a loop.
-inline std::size_t* writeOffsets(std::size_t* out, std::size_t here, MaskWord mask,
-                                 std::size_t count) {
-    for (std::size_t i = 0; i < kAlwaysNoted; ++i) {
-        out[i] = lowestAt(here, mask);
-        mask &= mask - 1;
-    }
-    for (std::size_t i = kAlwaysNoted; i < count; ++i) {
-        out[i] = lowestAt(here, mask);
-        mask &= mask - 1;
-    }
-    return out + count;
-}
-
 // The smaller of a byte and itself XOR CR is 0 exactly for CR and NUL.
 template <class V>
 V crOrNul(V bytes) {
     return bytes.min(bytes ^ V::splat('\r')) == V::zero();
 }
 
-inline bool hasCrOrNul(const Block& block) {
-    Bytes any = crOrNul(block.part[0]);
-    for (std::size_t i = 1; i < Block::kParts; ++i) any = any | crOrNul(block.part[i]);
-    return any.anySet();
+// The LFs of a block, counted a machine word of mask at a time.
+inline std::size_t lineFeedsIn(const Block& block) {
+    const Block lineFeeds = block == Bytes::splat('\n');
+    return [&]<std::size_t... Words>(std::index_sequence<Words...>) {
+        return (popcount(lineFeeds.maskWord(Words)) + ...);
+    }
+    (std::make_index_sequence<Block::kMaskWords>());
 }
 
-inline std::size_t noteLineFeedGroups(const char* begin, std::size_t size, std::size_t base,
-                                      LineFeedOffsets& noted) {
+inline std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
+                                  std::uint32_t* linesBefore) {
     static_assert(kLineFeedGroup == 64, "a group is one Block");
-    const Bytes lineFeed = Bytes::splat('\n');
-    std::size_t at = 0;
-    while (size - at >= kLineFeedGroup) {
-        const std::size_t chunkEnd =
-            at + std::min(kNotingChunk, (size - at) / kLineFeedGroup * kLineFeedGroup);
-        reserveLineFeeds(noted, chunkEnd - at + kAlwaysNoted);
-        std::size_t* const first = noteData(noted) + noted.count;
-        std::size_t* out = first;
-        // Few values stay live in the loop: a 32-bit machine has few registers.
-        const char* p = begin + at;
-        const char* const stop = begin + chunkEnd;
-        std::size_t here = base + at;
-        for (; p != stop; p += kLineFeedGroup, here += kLineFeedGroup) {
-            const Block block = Block::load(p);
-            if (hasCrOrNul(block)) break;
-            const Block lineFeeds = block == lineFeed;
-            // Word by word, unrolled: a loop here kept the block in memory.
-            [&]<std::size_t... Words>(std::index_sequence<Words...>) {
-                ((out = writeOffsets(out, here + Words * kMaskWordBits, lineFeeds.maskWord(Words),
-                                     popcount(lineFeeds.maskWord(Words)))),
-                 ...);
-            }
-            (std::make_index_sequence<Block::kMaskWords>());
-        }
-        at = static_cast<std::size_t>(p - begin);
-        noted.count += static_cast<std::size_t>(out - first);
-        if (at != chunkEnd) break;
+    std::size_t lines = linesBefore[0];
+    for (std::size_t group = 0; group < groups; ++group) {
+        lines += lineFeedsIn(Block::load(begin + group * kLineFeedGroup));
+        linesBefore[group + 1] = static_cast<std::uint32_t>(lines);
+        if (lines >= stopAt) return group + 1;
     }
-    return at;
+    return groups;
+}
+
+inline std::uint64_t lineFeedMask(const char* group) {
+    return (Block::load(group) == Bytes::splat('\n')).mask();
 }
 
 inline std::size_t countLineFeeds(const char* begin, std::size_t size) {
@@ -157,5 +112,5 @@ char* rewriteLineEndsIn(char* from, char* end) {
 }
 
 extern const LineKernels kLineKernels;
-const LineKernels kLineKernels = {noteLineFeedGroups, countLineFeeds, findCrOrNul,
+const LineKernels kLineKernels = {indexLineFeeds, lineFeedMask, countLineFeeds, findCrOrNul,
                                   rewriteLineEndsIn<Bytes16>};

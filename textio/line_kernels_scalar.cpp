@@ -7,22 +7,24 @@ bool isCrOrNul(char byte) {
     return byte == '\r' || byte == '\0';
 }
 
-std::size_t noteLineFeedGroups(const char* begin, std::size_t size, std::size_t base,
-                               LineFeedOffsets& noted) {
-    std::size_t at = 0;
-    for (; size - at >= kLineFeedGroup; at += kLineFeedGroup) {
-        const char* group = begin + at;
-        std::size_t lineFeeds = 0;
-        for (std::size_t i = 0; i < kLineFeedGroup; ++i) {
-            if (isCrOrNul(group[i])) return at;
-            lineFeeds += group[i] == '\n' ? 1 : 0;
-        }
-        reserveLineFeeds(noted, lineFeeds);
-        for (std::size_t i = 0; i < kLineFeedGroup; ++i) {
-            if (group[i] == '\n') noteData(noted)[noted.count++] = base + at + i;
-        }
+std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
+                           std::uint32_t* linesBefore) {
+    std::size_t lines = linesBefore[0];
+    for (std::size_t group = 0; group < groups; ++group) {
+        const char* bytes = begin + group * kLineFeedGroup;
+        for (std::size_t i = 0; i < kLineFeedGroup; ++i) lines += bytes[i] == '\n' ? 1 : 0;
+        linesBefore[group + 1] = static_cast<std::uint32_t>(lines);
+        if (lines >= stopAt) return group + 1;
     }
-    return at;
+    return groups;
+}
+
+std::uint64_t lineFeedMask(const char* group) {
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < kLineFeedGroup; ++i) {
+        mask |= static_cast<std::uint64_t>(group[i] == '\n') << i;
+    }
+    return mask;
 }
 
 std::size_t countLineFeeds(const char* begin, std::size_t size) {
@@ -46,6 +48,7 @@ char* rewriteLineEnds(char* from, char* end) {
     return write;
 }
 
-const LineKernels kLineKernels = {noteLineFeedGroups, countLineFeeds, findCrOrNul, rewriteLineEnds};
+const LineKernels kLineKernels = {indexLineFeeds, lineFeedMask, countLineFeeds, findCrOrNul,
+                                  rewriteLineEnds};
 
 }  // namespace textio::scalar

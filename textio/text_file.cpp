@@ -158,7 +158,8 @@ std::int32_t appendLines(TextFile& file, std::string& text, std::int32_t maxLine
         if (got == 0) break;  // the end, or a read error, which counts as the end
     }
 
-    const NormalizedLines normalized = normalizeLineEnds(text.data() + start, text.size() - start);
+    const NormalizedLines normalized =
+        normalizeCountingLines(text.data() + start, text.size() - start);
     text.resize(start + normalized.size);
     std::size_t lines = normalized.lineFeeds;
     if (text.size() > start && text.back() != '\n') {

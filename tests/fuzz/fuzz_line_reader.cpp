@@ -36,6 +36,7 @@
 #include "reference_utf8.h"
 #include "simd/dispatch.h"
 #include "textio/line_blocks.h"
+#include "textio/line_index.h"
 #include "textio/text_file.h"
 #include "textio/utf8.h"
 
@@ -160,13 +161,19 @@ void checkThenBulk(const std::string& path, const Plan& plan, std::size_t readFi
     textio::closeFile(file);
 }
 
-// The reader's line ends are the offsets of the block's LFs.
+// The reader's index of the block finds each of its LFs, and the line of
+// each of its bytes.
 bool lineEndsRight(std::string_view block, const textio::LineBlockReader& reader) {
-    std::vector<std::size_t> want;
+    const textio::LineIndex& index = reader.index;
+    if (index.text != block) return false;
+    std::size_t line = 0;
     for (std::size_t at = 0; at < block.size(); ++at) {
-        if (block[at] == '\n') want.push_back(at);
+        if (textio::lineOfOffset(index, at) != line) return false;
+        if (block[at] != '\n') continue;
+        if (textio::lineFeedOf(index, line) != at) return false;
+        ++line;
     }
-    return std::equal(reader.lineEnds.begin(), reader.lineEnds.end(), want.begin(), want.end());
+    return index.lines == line;
 }
 
 // Opens the file and reads `readFirst` lines with readLine; returns what the

@@ -117,19 +117,17 @@ bool expectSameHits(std::string_view text, const std::vector<std::string>& terms
     const TermSearch search = buildTermSearch(terms);
     const std::optional<TermSearch> raw = buildCaselessSearch(terms);
     const std::vector<bool> want = referenceHits(text, limit, terms);
-    std::vector<std::size_t> lineEnds;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '\n') lineEnds.push_back(at);
-    }
+    std::vector<std::uint32_t> linesBefore(textio::lineIndexEntries(text.size()));
+    const textio::LineIndex index = textio::indexLines(text, linesBefore.data());
     for (const TermSearch* rawSearch :
          {raw ? &*raw : nullptr, static_cast<const TermSearch*>(nullptr)}) {
-        // Hit lines counted, and looked up among the line ends.
+        // Hit lines counted, and looked up in the index.
         for (const bool lookUp : {false, true}) {
             LineHits hits(limit, 0);
             FoldBuffer buffer;
             if (lookUp) {
-                markHitLines(text, lineEnds, static_cast<std::int32_t>(limit), search, rawSearch,
-                             hits, buffer);
+                markHitLines(index, static_cast<std::int32_t>(limit), search, rawSearch, hits,
+                             buffer);
             } else {
                 markHitLines(text, static_cast<std::int32_t>(limit), search, rawSearch, hits,
                              buffer);
@@ -137,7 +135,7 @@ bool expectSameHits(std::string_view text, const std::vector<std::string>& terms
             for (std::size_t line = 0; line < limit; ++line) {
                 EXPECT_EQ(hits[line] != 0, want[line])
                     << what << ", line " << line << (rawSearch ? " (raw search" : " (folded only")
-                    << (lookUp ? ", line ends given)" : ")");
+                    << (lookUp ? ", lines indexed)" : ")");
                 if ((hits[line] != 0) != want[line]) return raw.has_value();
             }
         }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <string_view>
@@ -16,10 +17,6 @@ namespace textio {
 namespace {
 
 constexpr std::size_t kGroup = kLineFeedGroup;
-
-std::vector<std::size_t> notedOffsets(LineFeedOffsets& noted) {
-    return {noteData(noted), noteData(noted) + noted.count};
-}
 
 // Random bytes that favour line ends and the bytes next to CR and NUL in
 // value (and their high-bit twins), which a careless vector test mistakes
@@ -66,52 +63,43 @@ std::string windowsLines(std::mt19937& random, std::size_t size) {
     return text;
 }
 
-// Each variant stops before the first group holding a CR or NUL (or that the
-// text does not fill), leaves the text alone, and notes exactly the LFs
-// before that, after the offsets noted already, whatever their density.
-TEST(LineKernels, EveryVariantNotesTheLineFeedsOfWholeCleanGroups) {
+// Each variant counts the LFs group by group after those it is told come
+// first, and stops after the group that reaches the count asked for,
+// whatever the density of LFs.
+TEST(LineKernels, EveryVariantIndexesWholeGroups) {
     std::mt19937 random(7);
-    struct Case {
-        std::size_t size;
-        int lineEndPercent;
-        bool clean;  // no CR or NUL at all
-    };
-    const Case cases[] = {{0, 0, true},          {63, 50, true},    {64, 2, true},
-                          {200, 2, false},       {1000, 30, false}, {5000, 3, true},
-                          {9000, 100, true},     {20000, 40, true}, {777, 0, true},
-                          {4096 + 64, 10, false}};
-    for (const simd::Isa isa : testing_isa::distinctVariants(lineKernels)) {
-        for (const Case& c : cases) {
-            for (int round = 0; round < 20; ++round) {
-                std::string text = randomText(random, c.size, c.lineEndPercent);
-                if (c.clean) {
-                    for (char& byte : text) byte = byte == '\r' || byte == '\0' ? '\n' : byte;
-                }
-                const std::string before = text;
-                const std::size_t base = random() % 100000;
-                LineFeedOffsets noted;
-                reserveLineFeeds(noted, 3);
-                for (std::size_t i = 0; i < 3; ++i) noteData(noted)[noted.count++] = i;
-
-                const std::size_t stop =
-                    lineKernels(isa).noteLineFeedGroups(text.data(), text.size(), base, noted);
-
-                std::size_t expectedStop = 0;
-                std::vector<std::size_t> expected = {0, 1, 2};
-                const std::size_t firstOther = text.find_first_of(std::string("\r\0", 2));
-                while (text.size() - expectedStop >= kGroup &&
-                       firstOther >= expectedStop + kGroup) {
-                    expectedStop += kGroup;
-                }
-                for (std::size_t i = 0; i < expectedStop; ++i) {
-                    if (text[i] == '\n') expected.push_back(base + i);
-                }
-                const auto label = ::testing::Message() << simd::isaName(isa) << " size " << c.size
-                                                        << " round " << round;
-                EXPECT_EQ(stop, expectedStop) << label;
-                EXPECT_EQ(notedOffsets(noted), expected) << label;
-                EXPECT_EQ(text, before) << label;
+    for (int round = 0; round < 300; ++round) {
+        const std::size_t groups = random() % 80;
+        const std::string text = randomText(random, groups * kGroup + random() % kGroup,
+                                            static_cast<int>(random() % 101));
+        const std::size_t before = random() % 1000;
+        std::vector<std::uint32_t> want(1, static_cast<std::uint32_t>(before));
+        for (std::size_t group = 0; group < groups; ++group) {
+            const auto start = text.begin() + static_cast<std::ptrdiff_t>(group * kGroup);
+            want.push_back(want.back() +
+                           static_cast<std::uint32_t>(std::count(start, start + kGroup, '\n')));
+        }
+        // Stop at the end, or where some group reaches a count, or at once.
+        const std::size_t stopAt = round % 3 == 0   ? SIZE_MAX
+                                   : round % 3 == 1 ? want[random() % want.size()]
+                                                    : before;
+        std::size_t wantGroups = groups;
+        for (std::size_t group = 0; group < groups; ++group) {
+            if (want[group + 1] >= stopAt) {
+                wantGroups = group + 1;
+                break;
             }
+        }
+        want.resize(wantGroups + 1);
+        for (const simd::Isa isa : testing_isa::distinctVariants(lineKernels)) {
+            std::vector<std::uint32_t> got(groups + 1, 0xFFFFFFFF);
+            got[0] = static_cast<std::uint32_t>(before);
+            const std::size_t done =
+                lineKernels(isa).indexLineFeeds(text.data(), groups, stopAt, got.data());
+            const auto label = ::testing::Message() << simd::isaName(isa) << " round " << round;
+            EXPECT_EQ(done, wantGroups) << label;
+            got.resize(wantGroups + 1);
+            EXPECT_EQ(got, want) << label;
         }
     }
 }
@@ -144,10 +132,10 @@ TEST(LineKernels, EveryVariantCountsFindsAndRewritesAsPlainLoopsDo) {
 }
 
 // The whole normalisation against a plain rewrite: CR LF, a lone CR and NUL
-// each become one LF, and every LF of the result is noted at its offset.
-class NormalizeNotingLineEnds : public testing_isa::OnEveryIsa {};
+// each become one LF, and the LFs of the result are counted.
+class NormalizeLineEnds : public testing_isa::OnEveryIsa {};
 
-TEST_P(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
+TEST_P(NormalizeLineEnds, AgreesWithAPlainRewrite) {
     std::mt19937 random(11);
     for (int round = 0; round < 600; ++round) {
         const std::size_t size = random() % 3000;
@@ -160,25 +148,19 @@ TEST_P(NormalizeNotingLineEnds, AgreesWithAPlainRewrite) {
             text = windowsLines(random, size);
         }
         const std::string expected = plainRewrite(text);
-        std::vector<std::size_t> expectedNotes;
-        const std::size_t base = 1000;
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            if (expected[i] == '\n') expectedNotes.push_back(base + i);
-        }
-
         std::string counted = text;
-        LineFeedOffsets noted;
-        const std::size_t newSize = normalizeNotingLineEnds(text.data(), text.size(), base, noted);
-        const NormalizedLines normalized = normalizeLineEnds(counted.data(), counted.size());
+        const std::size_t newSize = normalizeLineEnds(text.data(), text.size());
+        const NormalizedLines normalized = normalizeCountingLines(counted.data(), counted.size());
 
         ASSERT_EQ(text.substr(0, newSize), expected) << "round " << round;
-        EXPECT_EQ(notedOffsets(noted), expectedNotes) << "round " << round;
         ASSERT_EQ(counted.substr(0, normalized.size), expected) << "round " << round;
-        EXPECT_EQ(normalized.lineFeeds, expectedNotes.size()) << "round " << round;
+        EXPECT_EQ(normalized.lineFeeds,
+                  static_cast<std::size_t>(std::count(expected.begin(), expected.end(), '\n')))
+            << "round " << round;
     }
 }
 
-INSTANTIATE_ON_EVERY_ISA(NormalizeNotingLineEnds);
+INSTANTIATE_ON_EVERY_ISA(NormalizeLineEnds);
 
 }  // namespace
 }  // namespace textio

@@ -13,25 +13,16 @@
 namespace filter {
 namespace {
 
-struct Block {
+std::string joinLines(const std::vector<std::string>& lines) {
     std::string text;
-    std::vector<std::size_t> lineEnds;
-};
-
-Block joinLines(const std::vector<std::string>& lines) {
-    Block block;
-    for (const std::string& line : lines) {
-        block.text += line;
-        block.lineEnds.push_back(block.text.size());
-        block.text += '\n';
-    }
-    return block;
+    for (const std::string& line : lines) text += line + '\n';
+    return text;
 }
 
 // Checks collapseRuns against the plain definition: a run starts at the
 // first line and at every line that differs from the one before.
 void expectRunsOf(const std::vector<std::string>& lines, const std::string& label) {
-    const Block block = joinLines(lines);
+    const std::string block = joinLines(lines);
     std::vector<std::size_t> starts;
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -40,15 +31,17 @@ void expectRunsOf(const std::vector<std::string>& lines, const std::string& labe
         text += lines[i] + '\n';
     }
     LineRuns runs;
-    const bool collapsed = collapseRuns(block.text, block.lineEnds, lines.size(), runs);
+    std::vector<std::uint32_t> linesBefore(textio::lineIndexEntries(block.size()));
+    const bool collapsed =
+        collapseRuns(textio::indexLines(block, linesBefore.data()), lines.size(), runs);
     // No lines: nothing to gain.
-    EXPECT_EQ(collapsed, !lines.empty() && text.size() <= block.text.size() / 4 * 3) << label;
+    EXPECT_EQ(collapsed, !lines.empty() && text.size() <= block.size() / 4 * 3) << label;
     if (!collapsed) return;
     starts.push_back(lines.size());
     EXPECT_EQ(runs.runStarts, starts) << label;
     EXPECT_EQ(runText(runs), text) << label;
-    ASSERT_EQ(runs.lineEnds.size(), starts.size() - 1) << label;
-    for (const std::size_t end : runs.lineEnds) EXPECT_EQ(runText(runs)[end], '\n') << label;
+    const textio::LineIndex index = indexRuns(runs);
+    EXPECT_EQ(index.lines, starts.size() - 1) << label;
 }
 
 // Each test runs with every variant of the block kernels.

@@ -156,14 +156,20 @@ TEST_F(TextFileTest, AppendLinesAgreesWithReadLineOnRandomText) {
     }
 }
 
-// The reader's line ends are the offsets of the block's LFs, one per line.
-void expectLineEnds(std::string_view block, const LineBlockReader& reader) {
-    std::vector<std::size_t> want;
+// The reader's index of a block finds every LF of it, and the line of
+// every byte.
+void expectIndexed(std::string_view block, const LineBlockReader& reader) {
+    const LineIndex& index = reader.index;
+    EXPECT_EQ(index.text, block);
+    std::size_t line = 0;
     for (std::size_t at = 0; at < block.size(); ++at) {
-        if (block[at] == '\n') want.push_back(at);
+        ASSERT_EQ(lineOfOffset(index, at), line) << "byte " << at;
+        if (block[at] != '\n') continue;
+        ASSERT_EQ(lineFeedOf(index, line), at) << "line " << line;
+        ++line;
     }
-    EXPECT_EQ(std::vector<std::size_t>(reader.lineEnds.begin(), reader.lineEnds.end()), want);
-    EXPECT_EQ(reader.lines, want.size());
+    EXPECT_EQ(reader.lines, line);
+    EXPECT_EQ(index.lines, line);
 }
 
 // Every block ends with LF and, joined, the blocks are what appendLines reads.
@@ -179,7 +185,7 @@ std::string readInBlocks(const std::string& name, std::size_t skipLines = 0) {
     for (std::string_view block = readLineBlock(file, reader); !block.empty();
          block = readLineBlock(file, reader)) {
         EXPECT_EQ(block.back(), '\n');
-        expectLineEnds(block, reader);
+        expectIndexed(block, reader);
         joined += block;
     }
     EXPECT_TRUE(readLineBlock(file, reader).empty());  // stays done
@@ -200,7 +206,7 @@ std::string readInCounts(const std::string& name, std::size_t count) {
         const auto lineFeeds =
             static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
         EXPECT_EQ(block.back(), '\n');
-        expectLineEnds(block, reader);
+        expectIndexed(block, reader);
         EXPECT_FALSE(shortBlockSeen) << "lines after a short block";
         EXPECT_LE(lineFeeds, count);
         shortBlockSeen = lineFeeds < count;

@@ -1,0 +1,93 @@
+#include "textio/line_index.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "textio/line_kernels.h"
+
+namespace textio {
+
+LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore) {
+    const std::size_t wholeGroups = text.size() / kLineIndexGroup;
+    linesBefore[0] = 0;
+    lineKernels().indexLineFeeds(text.data(), wholeGroups, SIZE_MAX, linesBefore);
+    std::size_t lines = linesBefore[wholeGroups];
+    if (wholeGroups * kLineIndexGroup != text.size()) {
+        lines += static_cast<std::size_t>(
+            std::count(text.begin() + static_cast<std::ptrdiff_t>(wholeGroups * kLineIndexGroup),
+                       text.end(), '\n'));
+        linesBefore[wholeGroups + 1] = static_cast<std::uint32_t>(lines);
+    }
+    return {text, linesBefore, lines};
+}
+
+namespace {
+
+// Whether all 64 bytes of the group are the text's (only the last may be partial).
+bool wholeGroup(const LineIndex& index, std::size_t group) {
+    return (group + 1) * kLineIndexGroup <= index.text.size();
+}
+
+// The offset of LF number `nth` (from 0) of the group.
+std::size_t nthLineFeedOfGroup(const LineIndex& index, std::size_t group, std::size_t nth) {
+    const std::size_t start = group * kLineIndexGroup;
+    if (wholeGroup(index, group)) {
+        std::uint64_t mask = lineKernels().lineFeedMask(index.text.data() + start);
+        for (; nth > 0; --nth) mask &= mask - 1;
+        return start + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+    for (std::size_t at = start;; ++at) {
+        if (index.text[at] == '\n' && nth-- == 0) return at;
+    }
+}
+
+std::string_view lineBetween(const LineIndex& index, std::size_t start, std::size_t lineFeed) {
+    return index.text.substr(start, lineFeed - start);
+}
+
+}  // namespace
+
+std::size_t lineOfOffset(const LineIndex& index, std::size_t offset) {
+    const std::size_t group = offset / kLineIndexGroup;
+    const std::size_t start = group * kLineIndexGroup;
+    if (wholeGroup(index, group)) {
+        const std::uint64_t below = (std::uint64_t{1} << (offset - start)) - 1;
+        return index.linesBefore[group] +
+               static_cast<std::size_t>(
+                   std::popcount(lineKernels().lineFeedMask(index.text.data() + start) & below));
+    }
+    return index.linesBefore[group] +
+           static_cast<std::size_t>(
+               std::count(index.text.data() + start, index.text.data() + offset, '\n'));
+}
+
+std::size_t lineFeedOf(const LineIndex& index, std::size_t line) {
+    // The last group with no more than `line` LFs before it holds LF number
+    // `line`; the entry after the last group is beyond it.
+    const std::uint32_t* const first = index.linesBefore;
+    const std::uint32_t* const after =
+        std::upper_bound(first, first + lineIndexEntries(index.text.size()), line);
+    const auto group = static_cast<std::size_t>(after - first) - 1;
+    return nthLineFeedOfGroup(index, group, line - first[group]);
+}
+
+std::string_view lineText(const LineIndex& index, std::size_t line) {
+    if (line >= index.lines) return {};
+    const std::size_t start = line == 0 ? 0 : lineFeedOf(index, line - 1) + 1;
+    return lineBetween(index, start, lineFeedOf(index, line));
+}
+
+std::size_t lineFeedOf(LineCursor& cursor, std::size_t line) {
+    const std::uint32_t* linesBefore = cursor.index->linesBefore;
+    while (linesBefore[cursor.group + 1] <= line) ++cursor.group;
+    return nthLineFeedOfGroup(*cursor.index, cursor.group, line - linesBefore[cursor.group]);
+}
+
+std::string_view lineText(LineCursor& cursor, std::size_t line) {
+    const LineIndex& index = *cursor.index;
+    if (line >= index.lines) return {};
+    const std::size_t start = line == 0 ? 0 : lineFeedOf(cursor, line - 1) + 1;
+    return lineBetween(index, start, lineFeedOf(cursor, line));
+}
+
+}  // namespace textio
