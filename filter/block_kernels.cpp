@@ -13,7 +13,7 @@ const BlockKernels& blockKernels(simd::Isa isa) {
 }
 
 const BlockKernels& blockKernels() {
-    return blockKernels(simd::activeIsa());
+    return simd::activeVariant<BlockKernels, blockKernels>();
 }
 
 }  // namespace filter

@@ -7,6 +7,8 @@ namespace {
 
 bool processorRuns(Isa isa) {
 #if SIMD_X86
+    // This may run before the compiler's own start-up has looked at the processor.
+    __builtin_cpu_init();
     // GCC's and clang's checks include the system's support of the wider
     // registers (XGETBV), not only the processor's.
     switch (isa) {
@@ -34,11 +36,6 @@ Isa widestRunnable() {
     return widest;
 }
 
-Isa& active() {
-    static Isa isa = widestRunnable();
-    return isa;
-}
-
 }  // namespace
 
 const char* isaName(Isa isa) {
@@ -55,18 +52,18 @@ const char* isaName(Isa isa) {
     return "?";
 }
 
-bool isaRunnable(Isa isa) {
+Isa widestRunnableIsa() {
     static const Isa widest = widestRunnable();
-    return static_cast<int>(isa) <= static_cast<int>(widest);
+    return widest;
 }
 
-Isa activeIsa() {
-    return active();
+bool isaRunnable(Isa isa) {
+    return static_cast<int>(isa) <= static_cast<int>(widestRunnableIsa());
 }
 
 bool chooseIsa(Isa isa) {
     if (!isaRunnable(isa)) return false;
-    active() = isa;
+    detail::activeIsa = isa;
     return true;
 }
 

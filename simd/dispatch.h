@@ -14,9 +14,19 @@ namespace simd {
 // Whether this build holds kernels for `isa` and this processor runs them.
 bool isaRunnable(Isa isa);
 
+// The widest runnable instruction set.
+Isa widestRunnableIsa();
+
+namespace detail {
+// Made before main starts; a kernel is wanted often, so it is one load.
+inline Isa activeIsa = widestRunnableIsa();
+}  // namespace detail
+
 // The instruction set every kernel family takes its kernels for: the widest
 // runnable one, unless chooseIsa picked another.
-Isa activeIsa();
+inline Isa activeIsa() {
+    return detail::activeIsa;
+}
 
 // From now on every kernel family takes the kernels of `isa`. Returns false,
 // changing nothing, when `isa` is not runnable.
@@ -32,6 +42,18 @@ const Table& variantFor(Isa isa, const std::array<const Table*, kIsas.size()>& t
         if (tables[i] != nullptr) return *tables[i];
     }
     return *tables[0];
+}
+
+// The same, resolved once for every instruction set: `tableFor(activeIsa())`
+// in two loads.
+template <class Table, const Table& (*TableFor)(Isa)>
+const Table& activeVariant() {
+    static const std::array<const Table*, kIsas.size()> resolved = [] {
+        std::array<const Table*, kIsas.size()> tables{};
+        for (const Isa isa : kIsas) tables[static_cast<std::size_t>(isa)] = &TableFor(isa);
+        return tables;
+    }();
+    return *resolved[static_cast<std::size_t>(activeIsa())];
 }
 
 }  // namespace simd

@@ -12,7 +12,7 @@ const LineKernels& lineKernels(simd::Isa isa) {
 }
 
 const LineKernels& lineKernels() {
-    return lineKernels(simd::activeIsa());
+    return simd::activeVariant<LineKernels, lineKernels>();
 }
 
 }  // namespace textio
