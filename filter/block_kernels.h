@@ -1,11 +1,12 @@
 // The kernels that pass over whole blocks of list text before or instead of
 // the search, one variant per instruction set: folding, the check for
-// characters that fold into the terms' range from beyond it, and finding
-// where a run of equal lines ends. Every variant does exactly the same;
+// characters that fold into the terms' range from beyond it, and collapsing
+// runs of equal lines. Every variant does exactly the same;
 // which one runs is the processor's choice (simd/dispatch.h).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "simd/isa.h"
 
@@ -20,10 +21,13 @@ struct BlockKernels {
     // (E2), or, when `latin`, beyond Latin-1 to Latin-1 as well: U+0178 Ÿ
     // (C5), U+1E9E ẞ (E1), U+212B Ångström (E2).
     bool (*hasFoldLead)(const char* begin, std::size_t size, bool latin);
-    // The first offset in [from, end) whose byte differs from the byte
-    // `period` before it (from >= period), or `end`.
-    std::size_t (*firstBreak)(const char* bytes, std::size_t from, std::size_t end,
-                              std::size_t period);
+    // Finds the runs of equal lines among the first `lines` lines of `bytes`
+    // (`size` bytes of whole lines, lines >= 1) and copies each run's line,
+    // with its LF, once to `out`, which has room for size + 64 bytes:
+    // runStarts[r] gets the line where run r starts (room for `lines`).
+    // Returns the number of runs; `copied` gets the bytes written.
+    std::size_t (*collapseRuns)(const char* bytes, std::size_t size, std::size_t lines,
+                                std::uint32_t* runStarts, char* out, std::size_t& copied);
 };
 
 // The variants for `isa`; where it has none of its own for a kernel, those

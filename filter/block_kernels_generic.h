@@ -95,21 +95,64 @@ inline bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
     return latin ? hasFoldLeadIn<true>(begin, size) : hasFoldLeadIn<false>(begin, size);
 }
 
-// A run of copies of a line (with its LF) is a stretch of bytes that repeats
-// with the line's length: the bytes are compared with themselves shifted,
-// 64 per step.
-inline std::size_t firstBreak(const char* bytes, std::size_t from, std::size_t end,
-                              std::size_t period) {
-    for (; end - from >= 64; from += 64) {
-        const std::uint64_t same =
-            (Block::load(bytes + from) == Block::load(bytes + from - period)).mask();
-        if (same != ~std::uint64_t{0}) {
-            return from + trailingZeros(~same);
-        }
+// The offset of the first LF at or after `from` (there is one before `size`).
+inline std::size_t nextLineFeed(const char* bytes, std::size_t from, std::size_t size) {
+    for (; size - from >= Bytes::kWidth; from += Bytes::kWidth) {
+        const std::uint32_t found = (Bytes::load(bytes + from) == Bytes::splat('\n')).mask();
+        if (found != 0) return from + trailingZeros(found);
     }
-    while (from != end && bytes[from] == bytes[from - period]) ++from;
+    while (bytes[from] != '\n') ++from;
     return from;
 }
 
+// The first offset in [from, size) whose byte differs from the byte
+// `period` before it, or `size`: the bytes compared with themselves
+// shifted, 64 per step.
+inline std::size_t firstBreak(const char* bytes, std::size_t from, std::size_t size,
+                              std::size_t period) {
+    for (; size - from >= 64; from += 64) {
+        const std::uint64_t same =
+            (Block::load(bytes + from) == Block::load(bytes + from - period)).mask();
+        if (same != ~std::uint64_t{0}) return from + trailingZeros(~same);
+    }
+    while (from != size && bytes[from] == bytes[from - period]) ++from;
+    return from;
+}
+
+// A run of copies of a line (with its LF) is a stretch of bytes that repeats
+// with the line's length: it lasts up to the first byte that differs from
+// the byte that length before it, and the line holding that break is the
+// first that differs from the one before (a longer line has no LF where its
+// predecessor has one, a shorter one has it earlier). Lines are copied 64
+// bytes at a time where there is room: a call per line of a few dozen bytes
+// cost more than the copy.
+inline std::size_t collapseRuns(const char* bytes, std::size_t size, std::size_t lines,
+                                std::uint32_t* runStarts, char* out, std::size_t& copied) {
+    constexpr std::size_t kCopy = 64;
+    std::size_t runs = 0;
+    std::size_t start = 0;
+    char* const first = out;
+    for (std::size_t line = 0; line < lines;) {
+        const std::size_t period = nextLineFeed(bytes, start, size) + 1 - start;
+        const std::size_t repeating = firstBreak(bytes, start + period, size, period) - start;
+        // A 32-bit division where it will do: it is one per run.
+        const std::size_t repeats = size <= UINT32_MAX ? static_cast<std::uint32_t>(repeating) /
+                                                             static_cast<std::uint32_t>(period)
+                                                       : repeating / period;
+        const std::size_t copies = std::min(repeats, lines - line);
+        runStarts[runs++] = static_cast<std::uint32_t>(line);
+        if (period <= kCopy && start + kCopy <= size) {
+            std::memcpy(out, bytes + start, kCopy);
+        } else {
+            std::memcpy(out, bytes + start, period);
+        }
+        out += period;
+        line += copies;
+        start += copies * period;
+    }
+    copied = static_cast<std::size_t>(out - first);
+    return runs;
+}
+
 extern const BlockKernels kBlockKernels;
-const BlockKernels kBlockKernels = {foldInto, hasFoldLead, firstBreak};
+const BlockKernels kBlockKernels = {foldInto, hasFoldLead, collapseRuns};

@@ -1,8 +1,10 @@
 // The vector block kernels of block_kernels_generic.h, compiled for each x86
 // instruction set in its own namespace and target region (SSSE3 adds
 // nothing they use).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "filter/block_kernel_variants.h"
 #include "filter/fold_character.h"

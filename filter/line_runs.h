@@ -13,11 +13,13 @@
 namespace filter {
 
 struct LineRuns {
-    std::vector<char> bytes;                 // from the start, `size` bytes: each run's line
-    std::size_t size = 0;                    // once, each followed by LF; then spare room
-    std::vector<std::size_t> runStarts;      // the block line where each run starts, and the
-                                             // block's line count after the last
-    std::vector<std::size_t> lengths;        // of each run's line, with its LF
+    std::vector<char> bytes;  // from the start, `size` bytes: each run's line
+    std::size_t size = 0;     // once, each followed by LF; then spare room
+    // The block line where each of the `count` runs starts, and the block's
+    // line count after the last (a block holds about one read of lines, so
+    // they fit 32 bits); then spare room.
+    std::vector<std::uint32_t> runStarts;
+    std::size_t count = 0;
     std::vector<std::uint32_t> linesBefore;  // room for the index of the runs' text
 };
 

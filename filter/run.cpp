@@ -63,7 +63,7 @@ void markBlockHits(const textio::LineIndex& block, std::size_t lines, const Term
         markHitLines(block, static_cast<std::int32_t>(lines), search, rawSearch, hits, buffer);
         return;
     }
-    const std::size_t runCount = runs.runStarts.size() - 1;
+    const std::size_t runCount = runs.count;
     runHits.assign(runCount, 0);
     markHitLines(indexRuns(runs), static_cast<std::int32_t>(runCount), search, rawSearch, runHits,
                  buffer);
