@@ -12,7 +12,7 @@ namespace scalar {
 extern const BlockKernels kBlockKernels;
 }
 
-// From block_kernels_generic.h, for SSE2 (SSSE3 adds nothing they use) and AVX2.
+// From block_kernels_generic.h, for SSE2 and AVX2 (see block_kernels_x86.cpp).
 namespace sse2 {
 extern const BlockKernels kBlockKernels;
 }

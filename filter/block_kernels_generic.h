@@ -8,21 +8,21 @@
 // returns kWidth; otherwise folds only the ASCII bytes before the first
 // other one and returns how many. Both keep every byte's length.
 inline std::size_t foldStep(const unsigned char* p, char* out) {
-    constexpr std::uint32_t kLastByte = std::uint32_t{1} << (Bytes::kWidth - 1);
+    constexpr Bytes::Mask kLastByte = Bytes::Mask{1} << (Bytes::kWidth - 1);
     const Bytes bytes = Bytes::load(p);
     // Signed compares: bytes 0x80..0xFF are below every ASCII byte.
     const Bytes asciiUpper =
         bytes.greaterSigned(Bytes::splat('A' - 1)) & Bytes::splat('Z' + 1).greaterSigned(bytes);
     Bytes folded = bytes | (asciiUpper & Bytes::splat(0x20));
-    const std::uint32_t high = bytes.mask();
+    const Bytes::Mask high = bytes.mask();
     if (high == 0) {
         folded.store(out);
         return Bytes::kWidth;
     }
     const Bytes isLead = bytes == Bytes::splat(0xC3);
-    const std::uint32_t lead = isLead.mask();
+    const Bytes::Mask lead = isLead.mask();
     // 0x80..0xBF are the bytes below 0xC0 as signed numbers.
-    const std::uint32_t continuation = Bytes::splat(0xC0).greaterSigned(bytes).mask();
+    const Bytes::Mask continuation = Bytes::splat(0xC0).greaterSigned(bytes).mask();
     const bool latinPairsOnly = (lead & kLastByte) == 0 && ((lead << 1) & ~continuation) == 0 &&
                                 high == (lead | (lead << 1));
     if (latinPairsOnly) {
@@ -98,7 +98,7 @@ inline bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
 // The offset of the first LF at or after `from` (there is one before `size`).
 inline std::size_t nextLineFeed(const char* bytes, std::size_t from, std::size_t size) {
     for (; size - from >= Bytes::kWidth; from += Bytes::kWidth) {
-        const std::uint32_t found = (Bytes::load(bytes + from) == Bytes::splat('\n')).mask();
+        const Bytes::Mask found = (Bytes::load(bytes + from) == Bytes::splat('\n')).mask();
         if (found != 0) return from + trailingZeros(found);
     }
     while (bytes[from] != '\n') ++from;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -95,12 +96,12 @@ inline std::size_t anchorReach(const TermSearch& search) {
 
 // The last bytes of a text, copied into a zeroed buffer so that a vector
 // load never reads past the text. Marks found there are checked on the text.
-// Loads reach 32 bytes past an anchor or fingerprint offset.
-inline constexpr std::size_t kTailPadding = 64;
-static_assert(kTailPadding >= 32 + 16 && kTailPadding >= 32 + kTeddyMaxFingerprint);
+// Loads reach a vector (up to 64 bytes) past an anchor or fingerprint offset.
+inline constexpr std::size_t kTailPadding = 128;
+static_assert(kTailPadding >= 64 + 16 && kTailPadding >= 64 + kTeddyMaxFingerprint);
 
 struct TextTail {
-    alignas(32) unsigned char bytes[kTailPadding];
+    alignas(64) unsigned char bytes[kTailPadding];
 };
 
 inline void fillTail(TextTail& tail, const unsigned char* text, std::size_t size, std::size_t at) {
@@ -112,9 +113,9 @@ inline void fillTail(TextTail& tail, const unsigned char* text, std::size_t size
 // term of the pair filter.
 template <CaseMode Mode>
 std::size_t confirmPairs(const TermSearch& search, const unsigned char* text, std::size_t size,
-                         std::size_t base, std::uint32_t marks) {
+                         std::size_t base, std::uint64_t marks) {
     while (marks != 0) {
-        const std::size_t pos = base + static_cast<std::size_t>(__builtin_ctz(marks));
+        const std::size_t pos = base + static_cast<std::size_t>(std::countr_zero(marks));
         if (pos >= size) return kNoOccurrence;
         for (const TermAnchors& anchor : search.anchors) {
             if (termAtIn<Mode>(search.terms[anchor.term], text, size, pos)) return pos;
@@ -128,9 +129,9 @@ std::size_t confirmPairs(const TermSearch& search, const unsigned char* text, st
 // matched at base + j.
 template <CaseMode Mode>
 std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, std::size_t size,
-                         std::size_t base, std::uint32_t marks, const std::uint8_t* buckets) {
+                         std::size_t base, std::uint64_t marks, const std::uint8_t* buckets) {
     while (marks != 0) {
-        const unsigned j = static_cast<unsigned>(__builtin_ctz(marks));
+        const auto j = static_cast<unsigned>(std::countr_zero(marks));
         const std::size_t pos = base + j;
         if (pos >= size) return kNoOccurrence;
         unsigned set = buckets[j];

@@ -16,5 +16,8 @@ extern const TermSearchKernels kTermSearchKernels;
 namespace avx2 {
 extern const TermSearchKernels kTermSearchKernels;
 }
+namespace avx512 {
+extern const TermSearchKernels kTermSearchKernels;
+}
 
 }  // namespace filter

@@ -11,7 +11,8 @@ const TermSearchKernels& termSearchKernels(simd::Isa isa) {
     return simd::variantFor<TermSearchKernels>(
         isa,
         {&none, SIMD_X86_VARIANT(sse2::kTermSearchKernels),
-         SIMD_X86_VARIANT(ssse3::kTermSearchKernels), SIMD_X86_VARIANT(avx2::kTermSearchKernels)});
+         SIMD_X86_VARIANT(ssse3::kTermSearchKernels), SIMD_X86_VARIANT(avx2::kTermSearchKernels),
+         SIMD_X86_VARIANT(avx512::kTermSearchKernels)});
 }
 
 }  // namespace filter

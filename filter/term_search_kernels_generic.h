@@ -7,8 +7,9 @@
 // needs.
 
 // The marks of positions whose bits (one per position) are all set.
-constexpr std::uint32_t kAllPositions =
-    Bytes::kWidth == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << Bytes::kWidth) - 1;
+constexpr Bytes::Mask kAllPositions =
+    Bytes::kWidth == 8 * sizeof(Bytes::Mask) ? ~Bytes::Mask{0}
+                                             : (Bytes::Mask{1} << Bytes::kWidth) - 1;
 
 // ---- Pair filter ----
 
@@ -23,8 +24,8 @@ Bytes loadAnchor(const unsigned char* at, std::uint8_t anchorByte) {
 }
 
 template <CaseMode Mode>
-std::uint32_t pairMarks(const TermSearch& search, const unsigned char* at) {
-    std::uint32_t marks = 0;
+Bytes::Mask pairMarks(const TermSearch& search, const unsigned char* at) {
+    Bytes::Mask marks = 0;
     for (const TermAnchors& anchor : search.anchors) {
         const Bytes near = loadAnchor<Mode>(at + anchor.nearOffset, anchor.nearByte);
         const Bytes far = loadAnchor<Mode>(at + anchor.farOffset, anchor.farByte);
@@ -47,7 +48,7 @@ std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::
         for (; size - at >= kStep + reach; at += kStep) {
             const Bytes near = loadAnchor<Mode>(text + at + anchor.nearOffset, anchor.nearByte);
             const Bytes far = loadAnchor<Mode>(text + at + anchor.farOffset, anchor.farByte);
-            const std::uint32_t marks = ((near == nearByte) & (far == farByte)).mask();
+            const Bytes::Mask marks = ((near == nearByte) & (far == farByte)).mask();
             if (marks != 0) {
                 const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
                 if (hit != kNoOccurrence) return hit;
@@ -55,7 +56,7 @@ std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::
         }
     }
     for (; size - at >= kStep + reach; at += kStep) {
-        const std::uint32_t marks = pairMarks<Mode>(search, text + at);
+        const Bytes::Mask marks = pairMarks<Mode>(search, text + at);
         if (marks != 0) {
             const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
@@ -64,7 +65,7 @@ std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::
     TextTail tail;
     for (; at < size; at += kStep) {
         fillTail(tail, text, size, at);
-        const std::uint32_t marks = pairMarks<Mode>(search, tail.bytes);
+        const Bytes::Mask marks = pairMarks<Mode>(search, tail.bytes);
         if (marks != 0) {
             const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
@@ -81,7 +82,7 @@ V teddyTable(const std::array<std::uint8_t, 16>& table) {
     if constexpr (V::kWidth == 16) {
         return V::load(table.data());
     } else {
-        return V::twice(Bytes16::load(table.data()));
+        return V::repeated(Bytes16::load(table.data()));
     }
 }
 
@@ -101,7 +102,7 @@ V teddyBuckets(const V* lo, const V* hi, const unsigned char* at) {
 template <class V, CaseMode Mode>
 std::size_t confirmStep(const TermSearch& search, const unsigned char* text, std::size_t size,
                         std::size_t at, V found) {
-    const std::uint32_t marks = (found == V::zero()).mask() ^ kAllPositions;
+    const typename V::Mask marks = (found == V::zero()).mask() ^ kAllPositions;
     if (marks == 0) return kNoOccurrence;
     alignas(32) std::uint8_t buckets[V::kWidth];
     found.store(buckets);

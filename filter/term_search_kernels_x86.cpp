@@ -8,9 +8,11 @@
 
 #include "filter/term_search_engines.h"
 #include "filter/term_search_kernel_variants.h"
-#include "simd/vector_avx2.h"
+#include "simd/vector_avx512.h"
 
 #if SIMD_X86
+SIMD_ALLOW_UNDEFINED_VECTORS
+
 SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
 namespace filter::sse2 {
 using namespace simd::sse2;
@@ -33,5 +35,13 @@ using namespace simd::avx2;
 #include "filter/term_search_kernels_generic.h"
 const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
 }  // namespace filter::avx2
+SIMD_TARGET_END
+
+SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512)
+namespace filter::avx512 {
+using namespace simd::avx512;
+#include "filter/term_search_kernels_generic.h"
+const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
+}  // namespace filter::avx512
 SIMD_TARGET_END
 #endif

@@ -45,13 +45,17 @@ struct Block {
 
     // Bit i is the high bit of byte word * kMaskWordBits + i.
     MaskWord maskWord(std::size_t word) const {
-        constexpr std::size_t kPartsPerWord = kMaskWordBits / Bytes::kWidth;
-        MaskWord bits = 0;
-        for (std::size_t i = 0; i < kPartsPerWord; ++i) {
-            bits |= static_cast<MaskWord>(part[word * kPartsPerWord + i].mask())
-                    << (i * Bytes::kWidth);
+        if constexpr (Bytes::kWidth > kMaskWordBits) {
+            return static_cast<MaskWord>(mask() >> (word * kMaskWordBits));
+        } else {
+            constexpr std::size_t kPartsPerWord = kMaskWordBits / Bytes::kWidth;
+            MaskWord bits = 0;
+            for (std::size_t i = 0; i < kPartsPerWord; ++i) {
+                bits |= static_cast<MaskWord>(part[word * kPartsPerWord + i].mask())
+                        << (i * Bytes::kWidth);
+            }
+            return bits;
         }
-        return bits;
     }
 
     // Whether some byte of a compare result is set.

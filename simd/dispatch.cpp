@@ -21,6 +21,9 @@ bool processorRuns(Isa isa) {
         case Isa::avx2:
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
                    __builtin_cpu_supports("popcnt");
+        case Isa::avx512:
+            return processorRuns(Isa::avx2) && __builtin_cpu_supports("avx512f") &&
+                   __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
     }
     return false;
 #else
@@ -48,6 +51,8 @@ const char* isaName(Isa isa) {
             return "ssse3";
         case Isa::avx2:
             return "avx2";
+        case Isa::avx512:
+            return "avx512";
     }
     return "?";
 }

@@ -1,7 +1,7 @@
 // The instruction sets that kernels are written for, narrowest first. Each
 // holds every one before it: scalar is plain C++, the others are x86 vector
 // extensions (avx2 comes with BMI1 and POPCNT, as on every processor that
-// has it).
+// has it; avx512 is AVX-512 F, BW and VL).
 #pragma once
 
 #include <array>
@@ -9,9 +9,10 @@
 
 namespace simd {
 
-enum class Isa : std::uint8_t { scalar, sse2, ssse3, avx2 };
+enum class Isa : std::uint8_t { scalar, sse2, ssse3, avx2, avx512 };
 
-inline constexpr std::array<Isa, 4> kIsas = {Isa::scalar, Isa::sse2, Isa::ssse3, Isa::avx2};
+inline constexpr std::array<Isa, 5> kIsas = {Isa::scalar, Isa::sse2, Isa::ssse3, Isa::avx2,
+                                             Isa::avx512};
 
 const char* isaName(Isa isa);
 

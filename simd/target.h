@@ -25,7 +25,19 @@
 #define SIMD_TARGET_END SIMD_PRAGMA(GCC pop_options)
 #endif
 
+// GCC 12 takes the vectors that its AVX-512 intrinsics leave undefined on
+// purpose for uninitialised ones; files that compile AVX-512 kernels say
+// SIMD_ALLOW_UNDEFINED_VECTORS once, before their regions.
+#if defined(__GNUC__) && !defined(__clang__)
+#define SIMD_ALLOW_UNDEFINED_VECTORS \
+    SIMD_PRAGMA(GCC diagnostic ignored "-Wmaybe-uninitialized") \
+    SIMD_PRAGMA(GCC diagnostic ignored "-Wuninitialized")
+#else
+#define SIMD_ALLOW_UNDEFINED_VECTORS
+#endif
+
 // The features of each instruction set's regions.
 #define SIMD_FEATURES_SSE2 "sse2"
 #define SIMD_FEATURES_SSSE3 "sse2,ssse3"
 #define SIMD_FEATURES_AVX2 "avx2,bmi,popcnt"
+#define SIMD_FEATURES_AVX512 "avx2,bmi,popcnt,avx512f,avx512bw,avx512vl"

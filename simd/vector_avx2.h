@@ -16,6 +16,7 @@ using Bytes16 = sse2::Bytes;
 
 struct Bytes {
     static constexpr std::size_t kWidth = 32;
+    using Mask = std::uint32_t;
     __m256i v;
 
     static Bytes load(const void* at) {
@@ -24,7 +25,7 @@ struct Bytes {
     static Bytes splat(std::uint8_t byte) { return {_mm256_set1_epi8(static_cast<char>(byte))}; }
     static Bytes zero() { return {_mm256_setzero_si256()}; }
     // A 16-byte table or pattern in both halves.
-    static Bytes twice(Bytes16 half) { return {_mm256_broadcastsi128_si256(half.v)}; }
+    static Bytes repeated(Bytes16 half) { return {_mm256_broadcastsi128_si256(half.v)}; }
     void store(void* at) const { _mm256_storeu_si256(static_cast<__m256i*>(at), v); }
 
     Bytes operator==(Bytes other) const { return {_mm256_cmpeq_epi8(v, other.v)}; }

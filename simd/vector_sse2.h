@@ -19,6 +19,7 @@ inline constexpr bool kHasPopcount = false;
 
 struct Bytes {
     static constexpr std::size_t kWidth = 16;
+    using Mask = std::uint32_t;  // one bit per byte, in the low bits
     __m128i v;
 
     static Bytes load(const void* at) { return {_mm_loadu_si128(static_cast<const __m128i*>(at))}; }

@@ -40,5 +40,8 @@ extern const LineKernels kLineKernels;
 namespace avx2 {
 extern const LineKernels kLineKernels;
 }
+namespace avx512 {
+extern const LineKernels kLineKernels;
+}
 
 }  // namespace textio

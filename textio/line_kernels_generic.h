@@ -54,7 +54,7 @@ inline std::size_t countLineFeeds(const char* begin, std::size_t size) {
 inline std::size_t findCrOrNul(const char* begin, std::size_t size) {
     std::size_t at = 0;
     for (; size - at >= Bytes::kWidth; at += Bytes::kWidth) {
-        const std::uint32_t found = crOrNul(Bytes::load(begin + at)).mask();
+        const Bytes::Mask found = crOrNul(Bytes::load(begin + at)).mask();
         if (found != 0) return at + trailingZeros(found);
     }
     while (at != size && begin[at] != '\r' && begin[at] != '\0') ++at;

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <utility>
 
-#include "simd/vector_avx2.h"
+#include "simd/vector_avx512.h"
 #include "textio/line_kernel_variants.h"
 
 #if SIMD_X86
+SIMD_ALLOW_UNDEFINED_VECTORS
+
 SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
 namespace textio::sse2 {
 using namespace simd::sse2;
@@ -29,5 +31,12 @@ namespace textio::avx2 {
 using namespace simd::avx2;
 #include "textio/line_kernels_generic.h"
 }  // namespace textio::avx2
+SIMD_TARGET_END
+
+SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512)
+namespace textio::avx512 {
+using namespace simd::avx512;
+#include "textio/line_kernels_generic.h"
+}  // namespace textio::avx512
 SIMD_TARGET_END
 #endif
