@@ -134,12 +134,11 @@ inline std::size_t collapseRuns(const char* bytes, std::size_t size, std::size_t
     char* const first = out;
     for (std::size_t line = 0; line < lines;) {
         const std::size_t period = nextLineFeed(bytes, start, size) + 1 - start;
-        const std::size_t repeating = firstBreak(bytes, start + period, size, period) - start;
-        // A 32-bit division where it will do: it is one per run.
-        const std::size_t repeats = size <= UINT32_MAX ? static_cast<std::uint32_t>(repeating) /
-                                                             static_cast<std::uint32_t>(period)
-                                                       : repeating / period;
-        const std::size_t copies = std::min(repeats, lines - line);
+        // Whole copies before the break: a few, counted rather than divided.
+        const std::size_t breakAt = firstBreak(bytes, start + period, size, period);
+        std::size_t copies = 1;
+        for (std::size_t next = start + 2 * period; next <= breakAt; next += period) ++copies;
+        copies = std::min(copies, lines - line);
         runStarts[runs++] = static_cast<std::uint32_t>(line);
         if (period <= kCopy && start + kCopy <= size) {
             std::memcpy(out, bytes + start, kCopy);

@@ -7,9 +7,9 @@
 // needs.
 
 // The marks of positions whose bits (one per position) are all set.
-constexpr Bytes::Mask kAllPositions =
-    Bytes::kWidth == 8 * sizeof(Bytes::Mask) ? ~Bytes::Mask{0}
-                                             : (Bytes::Mask{1} << Bytes::kWidth) - 1;
+constexpr Bytes::Mask kAllPositions = Bytes::kWidth == 8 * sizeof(Bytes::Mask)
+                                          ? ~Bytes::Mask{0}
+                                          : (Bytes::Mask{1} << Bytes::kWidth) - 1;
 
 // ---- Pair filter ----
 

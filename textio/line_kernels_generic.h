@@ -51,8 +51,16 @@ inline std::size_t countLineFeeds(const char* begin, std::size_t size) {
     return count;
 }
 
+inline bool hasCrOrNul(const Block& block) {
+    Bytes any = crOrNul(block.part[0]);
+    for (std::size_t i = 1; i < Block::kParts; ++i) any = any | crOrNul(block.part[i]);
+    return any.anySet();
+}
+
 inline std::size_t findCrOrNul(const char* begin, std::size_t size) {
     std::size_t at = 0;
+    // Whole blocks first, one test each; the vector steps then find the byte.
+    while (size - at >= 64 && !hasCrOrNul(Block::load(begin + at))) at += 64;
     for (; size - at >= Bytes::kWidth; at += Bytes::kWidth) {
         const Bytes::Mask found = crOrNul(Bytes::load(begin + at)).mask();
         if (found != 0) return at + trailingZeros(found);
