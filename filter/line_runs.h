@@ -6,21 +6,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
+
+#include "textio/large_buffer.h"
 
 #include "textio/line_index.h"
 
 namespace filter {
 
 struct LineRuns {
-    std::vector<char> bytes;  // from the start, `size` bytes: each run's line
-    std::size_t size = 0;     // once, each followed by LF; then spare room
+    textio::LargeArray<char> bytes;  // from the start, `size` bytes: each run's line
+    std::size_t size = 0;            // once, each followed by LF; then spare room
     // The block line where each of the `count` runs starts, and the block's
     // line count after the last (a block holds about one read of lines, so
     // they fit 32 bits); then spare room.
-    std::vector<std::uint32_t> runStarts;
+    textio::LargeArray<std::uint32_t> runStarts;
     std::size_t count = 0;
-    std::vector<std::uint32_t> linesBefore;  // room for the index of the runs' text
+    textio::LargeArray<std::uint32_t> linesBefore;  // room for the index of the runs' text
 };
 
 inline std::string_view runText(const LineRuns& runs) {

@@ -69,8 +69,8 @@ void markBlockHits(const textio::LineIndex& block, std::size_t lines, const Term
                  buffer);
     for (std::size_t run = 0; run < runCount; ++run) {
         if (runHits[run] == 0) continue;
-        std::fill(hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts[run]),
-                  hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts[run + 1]), 1);
+        std::fill(hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts.data()[run]),
+                  hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts.data()[run + 1]), 1);
     }
 }
 

@@ -37,6 +37,7 @@ const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
 }  // namespace filter::avx2
 SIMD_TARGET_END
 
+#if SIMD_AVX512
 SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512)
 namespace filter::avx512 {
 using namespace simd::avx512;
@@ -44,4 +45,5 @@ using namespace simd::avx512;
 const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
 }  // namespace filter::avx512
 SIMD_TARGET_END
+#endif
 #endif

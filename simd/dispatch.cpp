@@ -22,7 +22,7 @@ bool processorRuns(Isa isa) {
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
                    __builtin_cpu_supports("popcnt");
         case Isa::avx512:
-            return processorRuns(Isa::avx2) && __builtin_cpu_supports("avx512f") &&
+            return SIMD_AVX512 && processorRuns(Isa::avx2) && __builtin_cpu_supports("avx512f") &&
                    __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
     }
     return false;

@@ -35,7 +35,8 @@ bool chooseIsa(Isa isa);
 // A kernel family's table for `isa`, out of one table per instruction set,
 // narrowest first: where a set has none of its own (null), the widest one
 // below it serves. The family's tables of x86 sets are named with
-// SIMD_X86_VARIANT, which leaves them out of builds without them.
+// SIMD_X86_VARIANT (SIMD_AVX512_VARIANT for AVX-512), which leaves them out
+// of builds without them.
 template <class Table>
 const Table& variantFor(Isa isa, const std::array<const Table*, kIsas.size()>& tables) {
     for (auto i = static_cast<std::size_t>(isa) + 1; i-- > 1;) {
@@ -62,4 +63,9 @@ const Table& activeVariant() {
 #define SIMD_X86_VARIANT(table) &(table)
 #else
 #define SIMD_X86_VARIANT(table) nullptr
+#endif
+#if SIMD_AVX512
+#define SIMD_AVX512_VARIANT(table) &(table)
+#else
+#define SIMD_AVX512_VARIANT(table) nullptr
 #endif

@@ -15,6 +15,15 @@
 #define SIMD_X86 0
 #endif
 
+// AVX-512 kernels only in 64-bit builds: in 32-bit mode only eight vector
+// registers exist, and there the AVX-512 variants measured slower than the
+// AVX2 ones (by a tenth on W1 and W4, AMD Zen 4).
+#if SIMD_X86 && defined(__x86_64__)
+#define SIMD_AVX512 1
+#else
+#define SIMD_AVX512 0
+#endif
+
 #define SIMD_PRAGMA(text) _Pragma(#text)
 #if defined(__clang__)
 #define SIMD_TARGET_BEGIN(features) \
@@ -29,7 +38,7 @@
 // purpose for uninitialised ones; files that compile AVX-512 kernels say
 // SIMD_ALLOW_UNDEFINED_VECTORS once, before their regions.
 #if defined(__GNUC__) && !defined(__clang__)
-#define SIMD_ALLOW_UNDEFINED_VECTORS \
+#define SIMD_ALLOW_UNDEFINED_VECTORS                            \
     SIMD_PRAGMA(GCC diagnostic ignored "-Wmaybe-uninitialized") \
     SIMD_PRAGMA(GCC diagnostic ignored "-Wuninitialized")
 #else

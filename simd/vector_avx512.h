@@ -6,7 +6,7 @@
 
 #include "simd/vector_avx2.h"
 
-#if SIMD_X86
+#if SIMD_AVX512
 SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512)
 namespace simd::avx512 {
 

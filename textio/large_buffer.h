@@ -6,7 +6,9 @@
 // one region, so that a small run touches only a large page or two.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 
 namespace textio {
@@ -33,9 +35,30 @@ inline std::size_t largeBufferSize(const LargeBuffer& buffer) {
     return buffer ? buffer.get_deleter().size : 0;
 }
 
+// Uninitialised room for values of T in a large buffer, at least a large
+// buffer's minimum, so that it comes from the shared region of large pages
+// rather than costing fresh heap pages a fault each.
+template <class T>
+struct LargeArray {
+    LargeBuffer bytes;
+    T* data() const { return reinterpret_cast<T*>(bytes.get()); }
+    std::size_t capacity() const { return largeBufferSize(bytes) / sizeof(T); }
+};
+
 // Below this size a buffer comes from the heap. A list reader's buffer (two
 // reads) is just this size, so that it comes from the shared region: on the
 // heap each of its pages cost a fault on the first read into it.
 inline constexpr std::size_t kLargeBufferMinimum = 128 * 1024;
+
+// Makes room for `count` values, keeping the first `keep` ones.
+template <class T>
+void reserveArray(LargeArray<T>& array, std::size_t count, std::size_t keep = 0) {
+    if (array.capacity() >= count) return;
+    std::size_t wanted = std::max(kLargeBufferMinimum / sizeof(T), 2 * array.capacity());
+    while (wanted < count) wanted *= 2;
+    LargeBuffer bytes = allocateLargeBuffer(wanted * sizeof(T));
+    if (keep > 0) std::memcpy(bytes.get(), array.bytes.get(), keep * sizeof(T));
+    array.bytes = std::move(bytes);
+}
 
 }  // namespace textio

@@ -86,8 +86,8 @@ bool startCall(const TextFile& file, LineBlockReader& reader) {
     reader.lines = 0;
     reader.index = {};
     reader.indexedGroups = 0;
-    if (reader.linesBefore.empty()) reader.linesBefore.resize(1);
-    reader.linesBefore[0] = 0;
+    reserveArray(reader.linesBefore, 1);
+    reader.linesBefore.data()[0] = 0;
     return isOpen(file);
 }
 
@@ -95,7 +95,8 @@ bool startCall(const TextFile& file, LineBlockReader& reader) {
 // after a partial group.
 void reserveIndex(LineBlockReader& reader) {
     const std::size_t wanted = lineIndexEntries(reader.end - reader.begin) + 1;
-    if (reader.linesBefore.size() < wanted) reader.linesBefore.resize(wanted);
+    // The groups indexed so far, and the entry after them, stay.
+    reserveArray(reader.linesBefore, wanted, reader.indexedGroups + 1);
 }
 
 std::string_view handOut(LineBlockReader& reader, std::size_t size, std::size_t lines) {

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "textio/large_buffer.h"
 #include "textio/line_index.h"
@@ -32,7 +31,7 @@ struct LineBlockReader {
     std::size_t end = 0;
     // The line index of the bytes from `begin`, as far as it has been made:
     // linesBefore[0, indexedGroups] are right.
-    std::vector<std::uint32_t> linesBefore;
+    LargeArray<std::uint32_t> linesBefore;
     std::size_t indexedGroups = 0;
     // The block last handed out.
     std::size_t lines = 0;

@@ -33,10 +33,12 @@ using namespace simd::avx2;
 }  // namespace textio::avx2
 SIMD_TARGET_END
 
+#if SIMD_AVX512
 SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512)
 namespace textio::avx512 {
 using namespace simd::avx512;
 #include "textio/line_kernels_generic.h"
 }  // namespace textio::avx512
 SIMD_TARGET_END
+#endif
 #endif

@@ -38,10 +38,9 @@ void expectRunsOf(const std::vector<std::string>& lines, const std::string& labe
     EXPECT_EQ(collapsed, !lines.empty() && text.size() <= block.size() / 4 * 3) << label;
     if (!collapsed) return;
     starts.push_back(lines.size());
-    EXPECT_EQ(std::vector<std::size_t>(
-                  runs.runStarts.begin(),
-                  runs.runStarts.begin() + static_cast<std::ptrdiff_t>(runs.count + 1)),
-              starts)
+    EXPECT_EQ(
+        std::vector<std::size_t>(runs.runStarts.data(), runs.runStarts.data() + runs.count + 1),
+        starts)
         << label;
     EXPECT_EQ(runText(runs), text) << label;
     const textio::LineIndex index = indexRuns(runs);
