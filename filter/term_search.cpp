@@ -66,6 +66,12 @@ std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& fold
     if (!std::all_of(search.terms.begin(), search.terms.end(), rawComparable)) return std::nullopt;
     search.caseMode = CaseMode::Caseless;
     search.dfa.caseMode = CaseMode::Caseless;
+    for (const std::string& term : search.terms) {
+        std::string& mask = search.caseMasks.emplace_back(term.size(), '\0');
+        for (std::size_t i = 0; i < term.size(); ++i) {
+            if (hasCapital(static_cast<unsigned char>(term[i]))) mask[i] = 0x20;
+        }
+    }
     search.latinTerms = std::any_of(search.terms.begin(), search.terms.end(), [](const auto& term) {
         return std::any_of(term.begin(), term.end(),
                            [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; });

@@ -113,6 +113,9 @@ struct TermSearch {
     // The kept terms: duplicates dropped, and every term that contains
     // another dropped too (wherever it occurs, the shorter one occurs).
     std::vector<std::string> terms;
+    // Caseless: for each kept term, 0x20 where its byte has a capital and 0
+    // elsewhere; a text byte or'ed with it must equal the term byte.
+    std::vector<std::string> caseMasks;
     TermDfa dfa;
     std::vector<TermAnchors> anchors;
     TermTeddy teddy;

@@ -52,23 +52,39 @@ inline bool hasCapital(unsigned char byte) {
     return caselessByte(static_cast<unsigned char>(byte ^ 0x20u)) == byte && (byte & 0x20u) != 0;
 }
 
-// The same as termAt for a lowercase term in raw text, capitals read as small letters.
-inline bool termAtCaseless(const std::string& term, const unsigned char* text, std::size_t size,
-                           std::size_t pos) {
-    if (term.size() > size - pos) return false;
-    for (std::size_t i = 0; i < term.size(); ++i) {
-        if (caselessByte(text[pos + i]) != static_cast<unsigned char>(term[i])) return false;
+// The same as termAt for a lowercase term in raw text, capitals read as
+// small letters: each text byte or'ed with the term's case mask (see
+// TermSearch::caseMasks) must equal the term's byte, eight at a time.
+inline bool termAtCaseless(const std::string& term, const std::string& mask,
+                           const unsigned char* text, std::size_t size, std::size_t pos) {
+    const std::size_t length = term.size();
+    if (length > size - pos) return false;
+    std::size_t i = 0;
+    for (; length - i >= 8; i += 8) {
+        std::uint64_t bytes;
+        std::uint64_t want;
+        std::uint64_t capitals;
+        std::memcpy(&bytes, text + pos + i, sizeof bytes);
+        std::memcpy(&want, term.data() + i, sizeof want);
+        std::memcpy(&capitals, mask.data() + i, sizeof capitals);
+        if ((bytes | capitals) != want) return false;
+    }
+    for (; i < length; ++i) {
+        if ((text[pos + i] | static_cast<unsigned char>(mask[i])) !=
+            static_cast<unsigned char>(term[i]))
+            return false;
     }
     return true;
 }
 
+// Whether kept term `index` occurs at `pos` as the search compares.
 template <CaseMode Mode>
-inline bool termAtIn(const std::string& term, const unsigned char* text, std::size_t size,
-                     std::size_t pos) {
+inline bool keptTermAt(const TermSearch& search, std::size_t index, const unsigned char* text,
+                       std::size_t size, std::size_t pos) {
     if constexpr (Mode == CaseMode::Exact) {
-        return termAt(term, text, size, pos);
+        return termAt(search.terms[index], text, size, pos);
     } else {
-        return termAtCaseless(term, text, size, pos);
+        return termAtCaseless(search.terms[index], search.caseMasks[index], text, size, pos);
     }
 }
 
@@ -118,7 +134,7 @@ std::size_t confirmPairs(const TermSearch& search, const unsigned char* text, st
         const std::size_t pos = base + static_cast<std::size_t>(std::countr_zero(marks));
         if (pos >= size) return kNoOccurrence;
         for (const TermAnchors& anchor : search.anchors) {
-            if (termAtIn<Mode>(search.terms[anchor.term], text, size, pos)) return pos;
+            if (keptTermAt<Mode>(search, anchor.term, text, size, pos)) return pos;
         }
         marks &= marks - 1;
     }
@@ -138,7 +154,7 @@ std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, st
         while (set != 0) {
             const unsigned bucket = static_cast<unsigned>(__builtin_ctz(set));
             for (const std::uint32_t term : search.teddy.buckets[bucket]) {
-                if (termAtIn<Mode>(search.terms[term], text, size, pos)) return pos;
+                if (keptTermAt<Mode>(search, term, text, size, pos)) return pos;
             }
             set &= set - 1;
         }
