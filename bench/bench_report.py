@@ -316,11 +316,13 @@ def cmd_summary(args):
                "%s x (%s vs %s)" % ("n/a" if value is None else "%.3f" % value, fmt_time(f),
                                     fmt_time(peer)))
 
-    ratio("W1", ["rg"], 0.5)
-    ratio("W1", ["cat"], 5)
-    ratio("W2", ["rg"], 0.1)
-    ratio("W3", ["grep", "rg"], 0.5)
-    ratio("W4", ["grep"], 1)
+    ratio("W1", ["rg"], 0.25)
+    ratio("W1", ["cat"], 2.5)
+    ratio("W2", ["rg"], 0.05)
+    ratio("W3", ["rg"], 0.25)
+    ratio("W3", ["cat"], 2.5)
+    ratio("W4", ["rg", "grep"], 0.7)
+    ratio("W4", ["cat"], 2.5)
     for name in EXE_TARGET_WORKLOADS:
         r = recs.get(name)
         for e in (r or {}).get("exes", []):
