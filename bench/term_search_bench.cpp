@@ -14,7 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "filter/term_search.h"
+#include "search/term_search.h"
 #include "simd/dispatch.h"
 
 namespace {
@@ -129,12 +129,12 @@ const Workload& workload(std::size_t termCount) {
 }
 
 // The filter's loop: every hit marks its line and the search resumes after it.
-std::size_t countHitLines(const filter::TermSearch& search, std::string_view text) {
+std::size_t countHitLines(const search::TermSearch& search, std::string_view text) {
     std::size_t lines = 0;
     std::size_t at = 0;
     while (at < text.size()) {
-        const std::size_t hit = filter::findOccurrence(search, text.data() + at, text.size() - at);
-        if (hit == filter::kNoOccurrence) break;
+        const std::size_t hit = search::findOccurrence(search, text.data() + at, text.size() - at);
+        if (hit == search::kNoOccurrence) break;
         ++lines;
         const void* lineFeed = std::memchr(text.data() + at + hit, '\n', text.size() - at - hit);
         if (lineFeed == nullptr) break;
@@ -143,7 +143,7 @@ std::size_t countHitLines(const filter::TermSearch& search, std::string_view tex
     return lines;
 }
 
-void run(benchmark::State& state, std::size_t termCount, const filter::TermSearch& search) {
+void run(benchmark::State& state, std::size_t termCount, const search::TermSearch& search) {
     const Workload& work = workload(termCount);
     std::size_t lines = 0;
     for (auto _ : state) {
@@ -165,28 +165,28 @@ void run(benchmark::State& state, std::size_t termCount, const filter::TermSearc
 // The engine buildTermSearch picks.
 void Auto(benchmark::State& state) {
     const auto termCount = static_cast<std::size_t>(state.range(0));
-    run(state, termCount, filter::buildTermSearch(workload(termCount).terms));
+    run(state, termCount, search::buildTermSearch(workload(termCount).terms));
 }
 BENCHMARK(Auto)->Arg(1)->Arg(20)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 // Each engine alone, in each instruction set's variant this processor has.
 void Engine(benchmark::State& state) {
     const auto termCount = static_cast<std::size_t>(state.range(0));
-    const auto engine = static_cast<filter::TermEngine>(state.range(1));
+    const auto engine = static_cast<search::TermEngine>(state.range(1));
     const auto isa = static_cast<simd::Isa>(state.range(2));
     const simd::Isa saved = simd::activeIsa();
-    if (!simd::chooseIsa(isa) || !filter::termEngineAvailable(engine)) {
+    if (!simd::chooseIsa(isa) || !search::termEngineAvailable(engine)) {
         simd::chooseIsa(saved);
         state.SkipWithError("engine not available here");
         return;
     }
-    filter::TermSearch search =
-        filter::buildTermSearch(workload(termCount).terms, {.engine = engine});
+    search::TermSearch search =
+        search::buildTermSearch(workload(termCount).terms, {.engine = engine});
     simd::chooseIsa(saved);
     run(state, termCount, search);
 }
 void engineArgs(benchmark::internal::Benchmark* bench) {
-    using filter::TermEngine;
+    using search::TermEngine;
     using simd::Isa;
     const auto add = [&](TermEngine engine, Isa isa, std::initializer_list<int> counts) {
         for (const int count : counts) {
@@ -194,11 +194,11 @@ void engineArgs(benchmark::internal::Benchmark* bench) {
         }
     };
     // Each engine over the term counts it may be chosen for, and a little beyond.
-    add(TermEngine::Dfa, Isa::scalar, {1, 20, 200, 2000});
-    add(TermEngine::Pair, Isa::sse2, {1, 3});
-    add(TermEngine::Pair, Isa::avx2, {1, 3});
-    add(TermEngine::Teddy, Isa::ssse3, {3, 20, 48});
-    add(TermEngine::Teddy, Isa::avx2, {3, 20, 48, 64});
+    add(TermEngine::dfa, Isa::scalar, {1, 20, 200, 2000});
+    add(TermEngine::pair, Isa::sse2, {1, 3});
+    add(TermEngine::pair, Isa::avx2, {1, 3});
+    add(TermEngine::teddy, Isa::ssse3, {3, 20, 48});
+    add(TermEngine::teddy, Isa::avx2, {3, 20, 48, 64});
 }
 BENCHMARK(Engine)->Apply(engineArgs)->Unit(benchmark::kMillisecond);
 

@@ -1,7 +1,7 @@
 # The .exe's resources: version information from project(... VERSION ...) and
 # the application manifest, compiled with the toolchain's windres. Included
-# from the root CMakeLists.txt in a Windows build; the inspection test reads
-# the same variables.
+# from the root CMakeLists.txt in a Windows build, once filter/ has made the
+# program; the inspection test reads the same variables.
 enable_language(RC)
 
 # Four numbers, as Windows shows them; parts the project leaves out are 0.

@@ -1,6 +1,6 @@
 #include "filter/fold.h"
 
-#include "filter/block_kernels.h"
+#include "filter/fold_kernels.h"
 #include "filter/lower_table.h"
 #include "filter/search_filter.h"
 #include "textio/utf8.h"
@@ -18,7 +18,7 @@ char32_t foldUnit(char32_t unit) {
 
 char* foldInto(std::string_view text, char* out) {
     const auto* begin = reinterpret_cast<const unsigned char*>(text.data());
-    return blockKernels().foldInto(begin, begin + text.size(), out);
+    return foldKernels().foldInto(begin, begin + text.size(), out);
 }
 
 void appendFolded(std::string_view text, std::string& out) {
@@ -33,6 +33,10 @@ std::string foldText(std::string_view text) {
     folded.reserve(text.size());
     appendFolded(text, folded);
     return folded;
+}
+
+search::Folding blockFolding() {
+    return {foldInto, kMaxFoldGrowth};
 }
 
 }  // namespace filter

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "search/hit_lines.h"
+
 namespace filter {
 
 char32_t foldUnit(char32_t unit);
@@ -29,5 +31,8 @@ char* foldInto(std::string_view text, char* out);
 void appendFolded(std::string_view text, std::string& out);
 
 std::string foldText(std::string_view text);
+
+// This folding, as the search takes it for the blocks it must fold.
+search::Folding blockFolding();
 
 }  // namespace filter

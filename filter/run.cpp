@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "filter/hit_lines.h"
-#include "filter/line_runs.h"
+#include "filter/fold.h"
 #include "filter/match.h"
 #include "filter/search_filter.h"
-#include "filter/term_search.h"
+#include "search/search.h"
 #include "textio/line_blocks.h"
 #include "textio/text_file.h"
 
@@ -34,7 +33,8 @@ void keepLocation(RunState& state, std::string_view folder, std::string_view fil
 
 // The first line from `line` on that holds a term in its folder or its file
 // name, or the line count. Few lines do: eight at a time are passed over.
-std::size_t nextHit(const LineHits& folderHits, const LineHits& fileHits, std::size_t line) {
+std::size_t nextHit(const search::LineHits& folderHits, const search::LineHits& fileHits,
+                    std::size_t line) {
     const std::size_t lines = folderHits.size();
     for (; lines - line >= sizeof(std::uint64_t); line += sizeof(std::uint64_t)) {
         std::uint64_t folder;
@@ -47,40 +47,13 @@ std::size_t nextHit(const LineHits& folderHits, const LineHits& fileHits, std::s
     return line;
 }
 
-// Whether finding the runs of equal lines costs less than searching the
-// lines they would spare: not for the pair filter, whose scan costs less per
-// byte than comparing each line with the one before.
-bool runsPay(const TermSearch& search, const TermSearch* rawSearch) {
-    return (rawSearch != nullptr ? rawSearch->engine : search.engine) != TermEngine::Pair;
-}
-
-// Marks the hit lines among the first `lines` lines of a block from a block
-// reader, searching each run of equal lines once when the block has runs.
-void markBlockHits(const textio::LineIndex& block, std::size_t lines, const TermSearch& search,
-                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer, LineRuns& runs,
-                   LineHits& runHits) {
-    if (!runsPay(search, rawSearch) || !collapseRuns(block, lines, runs)) {
-        markHitLines(block, static_cast<std::int32_t>(lines), search, rawSearch, hits, buffer);
-        return;
-    }
-    const std::size_t runCount = runs.count;
-    runHits.assign(runCount, 0);
-    markHitLines(indexRuns(runs), static_cast<std::int32_t>(runCount), search, rawSearch, runHits,
-                 buffer);
-    for (std::size_t run = 0; run < runCount; ++run) {
-        if (runHits[run] == 0) continue;
-        std::fill(hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts.data()[run]),
-                  hits.begin() + static_cast<std::ptrdiff_t>(runs.runStarts.data()[run + 1]), 1);
-    }
-}
-
 // Streams both lists past together, a block of folders and the file names of
 // the same lines at a time, finds the hits of each while they are still in
 // the cache, and keeps every pair whose folder or file name holds a term, in
 // folder order. A missing file name is the empty text; file names past the
 // last folder are never read. Returns the number of folder lines (at most the
 // 32-bit signed range) and sets state.files.count to the file names read.
-std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSearch* rawSearch) {
+std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
     textio::TextFile folders;
     if (textio::openRead(folders, kFoldersFile) != textio::OpenStatus::ok) return 0;
     textio::TextFile files;  // a missing list of file names: every name is empty
@@ -88,11 +61,10 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
     constexpr auto kMaxLines = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
     textio::LineBlockReader folderReader;
     textio::LineBlockReader fileReader;
-    FoldBuffer buffer;
-    LineHits folderHits;
-    LineHits fileHits;
-    LineRuns folderRuns;  // a folder is named once per file in it
-    LineHits runHits;
+    search::HitScratch scratch;
+    scratch.fold.folding = blockFolding();
+    search::LineHits folderHits;
+    search::LineHits fileHits;
     std::size_t firstLine = 0;  // of the current block, in the whole list
     std::size_t fileNames = 0;
     for (std::string_view block = textio::readLineBlock(folders, folderReader);
@@ -103,11 +75,11 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
         fileNames += fileReader.lines;
         folderHits.assign(lines, 0);
         fileHits.assign(lines, 0);
-        if (search.engine != TermEngine::None) {
-            markBlockHits(folderReader.index, lines, search, rawSearch, folderHits, buffer,
-                          folderRuns, runHits);
-            markHitLines(fileReader.index, static_cast<std::int32_t>(fileReader.lines), search,
-                         rawSearch, fileHits, buffer);
+        if (!search::findsNothing(searches)) {
+            // A folder is named once per file in it.
+            search::markBlockHits(folderReader.index, lines, searches, true, scratch, folderHits);
+            search::markBlockHits(fileReader.index, fileReader.lines, searches, false, scratch,
+                                  fileHits);
         }
         // The kept lines come in order, so each list's lines are found walking it.
         textio::LineCursor folderLines{&folderReader.index};
@@ -129,13 +101,7 @@ std::int32_t keepPairs(RunState& state, const TermSearch& search, const TermSear
 void runFilter(RunState& state) {
     state.treeName = readTreeName();
     state.terms = loadList(kTermsFile);
-    const std::vector<std::string> foldedTerms = foldTerms(state.terms);
-    const TermSearch search = buildTermSearch(foldedTerms);
-    // With terms of ASCII and Latin-1 letters only, blocks that nothing folds
-    // into those from beyond them are searched unfolded.
-    const std::optional<TermSearch> rawSearch = buildCaselessSearch(foldedTerms);
-    const TermSearch* raw = rawSearch ? &*rawSearch : nullptr;
-    state.folders.count = keepPairs(state, search, raw);
+    state.folders.count = keepPairs(state, search::buildRunSearches(foldTerms(state.terms)));
     writeResults(state);
 }
 

@@ -31,12 +31,12 @@
 #include <vector>
 
 #include "filter/fold.h"
-#include "filter/hit_lines.h"
 #include "filter/match.h"
 #include "filter/search_filter.h"
-#include "filter/term_search.h"
 #include "fuzz_check.h"
 #include "reference_match.h"
+#include "search/hit_lines.h"
+#include "search/term_search.h"
 #include "simd/dispatch.h"
 
 namespace {
@@ -47,7 +47,7 @@ constexpr std::size_t kMaxTerms = 200;
 // The per-line checks look at this many lines and terms (the search checks
 // look at all of them).
 constexpr std::size_t kMaxLineChecks = 64;
-constexpr std::size_t kNone = filter::kNoOccurrence;
+constexpr std::size_t kNone = search::kNoOccurrence;
 
 std::vector<std::string_view> splitAtLineFeeds(std::string_view text) {
     std::vector<std::string_view> pieces;
@@ -182,15 +182,15 @@ Answer answerFrom(const SearchCase& c, std::size_t cursor) {
     return {c.firstLastFrom[i] + copy * period, c.firstKeptStartFrom[i] + copy * period};
 }
 
-const char* engineName(filter::TermEngine engine) {
+const char* engineName(search::TermEngine engine) {
     switch (engine) {
-        case filter::TermEngine::None:
+        case search::TermEngine::none:
             return "None";
-        case filter::TermEngine::Dfa:
+        case search::TermEngine::dfa:
             return "Dfa";
-        case filter::TermEngine::Pair:
+        case search::TermEngine::pair:
             return "Pair";
-        case filter::TermEngine::Teddy:
+        case search::TermEngine::teddy:
             return "Teddy";
     }
     return "?";
@@ -200,7 +200,7 @@ const char* engineName(filter::TermEngine engine) {
 // automaton must answer the last byte of the occurrence that ends first, the
 // filter engines the first byte of the occurrence of a kept term that starts
 // first; either way the line of the answer is the first line with a term.
-void checkSearch(const filter::TermSearch& search, const std::string& label, const SearchCase& c,
+void checkSearch(const search::TermSearch& search, const std::string& label, const SearchCase& c,
                  const std::vector<std::string>& terms, std::size_t shift) {
     std::vector<std::string> kept = search.terms;
     std::sort(kept.begin(), kept.end());
@@ -218,8 +218,8 @@ void checkSearch(const filter::TermSearch& search, const std::string& label, con
     for (std::size_t cursor = 0;;) {
         const Answer answer = answerFrom(c, cursor);
         const std::size_t want =
-            search.engine == filter::TermEngine::Dfa ? answer.firstLast : answer.firstKeptStart;
-        const std::size_t offset = filter::findOccurrence(search, text + cursor, size - cursor);
+            search.engine == search::TermEngine::dfa ? answer.firstLast : answer.firstKeptStart;
+        const std::size_t offset = search::findOccurrence(search, text + cursor, size - cursor);
         const std::size_t got = offset == kNone ? kNone : cursor + offset;
         FUZZ_CHECK(got == want, label + " (engine " + engineName(search.engine) + "), from byte " +
                                     std::to_string(cursor) + ": got " +
@@ -236,12 +236,12 @@ void checkSearch(const filter::TermSearch& search, const std::string& label, con
 
 // The lines markHitLines marks must be exactly those that hold a term,
 // among the first lineLimit; the hits vector is as long as the run makes it.
-void checkHitLines(const filter::TermSearch& search, const filter::TermSearch* rawSearch,
+void checkHitLines(const search::TermSearch& search, const search::TermSearch* rawSearch,
                    const std::string& label, const SearchCase& c,
-                   const std::vector<std::string>& terms, filter::FoldBuffer& buffer) {
+                   const std::vector<std::string>& terms, search::FoldBuffer& buffer) {
     const auto limit = static_cast<std::size_t>(std::max(c.lineLimit, 0));
-    filter::LineHits hits(limit, 0);
-    filter::markHitLines(c.joined, c.lineLimit, search, rawSearch, hits, buffer);
+    search::LineHits hits(limit, 0);
+    search::markHitLines(c.joined, c.lineLimit, search, rawSearch, hits, buffer);
     for (std::size_t line = 0; line < limit; ++line) {
         const bool want = c.unitLineHits[line % c.unitLineHits.size()];
         FUZZ_CHECK((hits[line] != 0) == want,
@@ -256,7 +256,7 @@ void checkHitLines(const filter::TermSearch& search, const filter::TermSearch* r
 }
 
 // The shortest span at least the warm-up, or 0 (one stream) when `alone`.
-void setSpan(filter::TermDfa& dfa, bool alone) {
+void setSpan(search::TermDfa& dfa, bool alone) {
     dfa.span = 0;
     if (alone) return;
     for (const std::uint32_t span : {32u, 128u, 256u, 2048u}) {
@@ -278,12 +278,12 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
     const SearchCase c =
         makeSearchCase(termUnits, text, copies, static_cast<std::uint8_t>((layout >> 3) & 3u));
     const std::size_t shift = options & 31u;
-    filter::FoldBuffer buffer;  // kept between calls, as the run does
+    search::FoldBuffer buffer{filter::blockFolding(), {}};  // kept between calls, as the run does
     // Each search also with its caseless twin (offered for terms of ASCII and
     // Latin-1 letters), which markHitLines uses on blocks that nothing folds
     // into those from beyond.
-    const auto check = [&](const filter::TermSearch& search,
-                           const std::optional<filter::TermSearch>& raw, const std::string& label) {
+    const auto check = [&](const search::TermSearch& search,
+                           const std::optional<search::TermSearch>& raw, const std::string& label) {
         if (c.folded.size() <= (std::size_t{128} << 10))
             checkSearch(search, label, c, terms, shift);
         checkHitLines(search, nullptr, label, c, terms, buffer);
@@ -294,40 +294,40 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
     for (const simd::Isa isa : fuzzcheck::runnableIsas()) {
         simd::chooseIsa(isa);
         const std::string on = std::string(" on ") + simd::isaName(isa);
-        check(filter::buildTermSearch(terms), filter::buildCaselessSearch(terms), "default" + on);
+        check(search::buildTermSearch(terms), search::buildCaselessSearch(terms), "default" + on);
         // Long texts cost time: there one chosen engine is enough, or for the
         // longest the default one only.
         if (c.folded.size() > (std::size_t{128} << 10)) continue;
-        std::vector<filter::TermEngine> engines;
-        for (const filter::TermEngine engine :
-             {filter::TermEngine::Pair, filter::TermEngine::Teddy}) {
-            if (filter::termEngineAvailable(engine)) engines.push_back(engine);
+        std::vector<search::TermEngine> engines;
+        for (const search::TermEngine engine :
+             {search::TermEngine::pair, search::TermEngine::teddy}) {
+            if (search::termEngineAvailable(engine)) engines.push_back(engine);
         }
-        if (isa == simd::Isa::scalar) engines = {filter::TermEngine::Dfa};
+        if (isa == simd::Isa::scalar) engines = {search::TermEngine::dfa};
         if (c.folded.size() > (std::size_t{16} << 10))
             engines = {engines[options % engines.size()]};
-        for (const filter::TermEngine engine : engines) {
-            check(filter::buildTermSearch(terms, {.engine = engine}),
-                  filter::buildCaselessSearch(terms, {.engine = engine}), "chosen" + on);
+        for (const search::TermEngine engine : engines) {
+            check(search::buildTermSearch(terms, {.engine = engine}),
+                  search::buildCaselessSearch(terms, {.engine = engine}), "chosen" + on);
         }
     }
     if (c.folded.size() > (std::size_t{128} << 10)) return;
 
     // An automaton with only a few rows steps through the trie in deep states.
-    const filter::TermSearchOptions fewRows{.engine = filter::TermEngine::Dfa,
+    const search::TermSearchOptions fewRows{.engine = search::TermEngine::dfa,
                                             .dfaBudgetBytes = 64};
-    check(filter::buildTermSearch(terms, fewRows), filter::buildCaselessSearch(terms, fewRows),
+    check(search::buildTermSearch(terms, fewRows), search::buildCaselessSearch(terms, fewRows),
           "budget 64");
 
     // One more automaton: another budget, and either one stream or the
     // shortest span its warm-up allows (many window and stream boundaries).
-    static constexpr std::size_t kBudgets[] = {filter::kTermDfaBudgetBytes, 300, 2048, 16384};
-    const filter::TermSearchOptions extraOptions{.engine = filter::TermEngine::Dfa,
+    static constexpr std::size_t kBudgets[] = {search::kTermDfaBudgetBytes, 300, 2048, 16384};
+    const search::TermSearchOptions extraOptions{.engine = search::TermEngine::dfa,
                                                  .dfaBudgetBytes = kBudgets[(options >> 5) & 3u]};
     const bool alone = (options & 0x80) == 0;
-    filter::TermSearch extra = filter::buildTermSearch(terms, extraOptions);
+    search::TermSearch extra = search::buildTermSearch(terms, extraOptions);
     setSpan(extra.dfa, alone);
-    std::optional<filter::TermSearch> extraRaw = filter::buildCaselessSearch(terms, extraOptions);
+    std::optional<search::TermSearch> extraRaw = search::buildCaselessSearch(terms, extraOptions);
     if (extraRaw) setSpan(extraRaw->dfa, alone);
     check(extra, extraRaw,
           "budget " + std::to_string(extraOptions.dfaBudgetBytes) + ", span " +

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "filter/block_kernels.h"
+#include "filter/fold_kernels.h"
 #include "filter/search_filter.h"
 #include "isa_variants.h"
 #include "textio/utf8.h"
@@ -214,7 +214,7 @@ TEST_P(FoldEveryVariant, IllFormedBytesFoldAroundTheirNeighbours) {
     EXPECT_EQ(foldText("\xC3\xC3\x89"), foldText("\xC3") + "\xC3\xA9");
 }
 
-INSTANTIATE_ON_EVERY_VARIANT(FoldEveryVariant, blockKernels);
+INSTANTIATE_ON_EVERY_VARIANT(FoldEveryVariant, foldKernels);
 
 }  // namespace
 }  // namespace filter

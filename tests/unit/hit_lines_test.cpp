@@ -1,4 +1,4 @@
-#include "filter/hit_lines.h"
+#include "search/hit_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +9,19 @@
 #include <string_view>
 #include <vector>
 
-#include "filter/block_kernels.h"
 #include "filter/fold.h"
 #include "filter/match.h"
-#include "filter/term_search.h"
 #include "isa_variants.h"
+#include "search/block_kernels.h"
+#include "search/term_search.h"
 #include "textio/utf8.h"
 
-namespace filter {
+namespace search {
 namespace {
+
+using filter::containsText;
+using filter::foldText;
+using filter::foldUnit;
 
 // Pieces of raw text. The ASCII ones and the Latin-1 letters (lead byte C3)
 // leave a block searchable unfolded, and so do ill-formed bytes and a C1
@@ -124,7 +128,7 @@ bool expectSameHits(std::string_view text, const std::vector<std::string>& terms
         // Hit lines counted, and looked up in the index.
         for (const bool lookUp : {false, true}) {
             LineHits hits(limit, 0);
-            FoldBuffer buffer;
+            FoldBuffer buffer{filter::blockFolding(), {}};
             if (lookUp) {
                 markHitLines(index, static_cast<std::int32_t>(limit), search, rawSearch, hits,
                              buffer);
@@ -224,7 +228,7 @@ TEST_P(MarkHitLines, FoldsLettersThatBecomeAsciiOrLatin1) {
         ASSERT_TRUE(raw.has_value()) << c.term;
         for (const TermSearch* rawSearch : {&*raw, static_cast<const TermSearch*>(nullptr)}) {
             LineHits hits(1, 0);
-            FoldBuffer buffer;
+            FoldBuffer buffer{filter::blockFolding(), {}};
             // Far enough in for the sixteen-byte scan to meet the letter.
             const std::string text = std::string(80, '.') + c.text + std::string(80, '.') + '\n';
             markHitLines(text, 1, search, rawSearch, hits, buffer);
@@ -296,4 +300,4 @@ TEST(HasFoldLead, EveryVariantFindsEachLeadAnywhere) {
 }
 
 }  // namespace
-}  // namespace filter
+}  // namespace search

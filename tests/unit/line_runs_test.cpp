@@ -1,4 +1,4 @@
-#include "filter/line_runs.h"
+#include "search/line_runs.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "filter/block_kernels.h"
 #include "isa_variants.h"
+#include "search/block_kernels.h"
 
-namespace filter {
+namespace search {
 namespace {
 
 std::string joinLines(const std::vector<std::string>& lines) {
@@ -101,4 +101,4 @@ TEST_P(CollapseRuns, FollowsThePlainDefinition) {
 INSTANTIATE_ON_EVERY_VARIANT(CollapseRuns, blockKernels);
 
 }  // namespace
-}  // namespace filter
+}  // namespace search

@@ -1,4 +1,4 @@
-#include "filter/term_search.h"
+#include "search/term_search.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "filter/term_search_kernels.h"
 #include "isa_variants.h"
+#include "search/term_search_kernels.h"
 
-namespace filter {
+namespace search {
 namespace {
 
 constexpr std::size_t kNone = SIZE_MAX;
@@ -166,10 +166,10 @@ struct EngineVariant {
 };
 
 std::vector<EngineVariant> engineVariants() {
-    std::vector<EngineVariant> variants = {{TermEngine::Dfa, simd::Isa::scalar}};
+    std::vector<EngineVariant> variants = {{TermEngine::dfa, simd::Isa::scalar}};
     for (const simd::Isa isa : testing_isa::distinctVariants(termSearchKernels)) {
         const testing_isa::ScopedIsa use(isa);
-        for (const TermEngine engine : {TermEngine::Pair, TermEngine::Teddy}) {
+        for (const TermEngine engine : {TermEngine::pair, TermEngine::teddy}) {
             if (termEngineAvailable(engine)) variants.push_back({engine, isa});
         }
     }
@@ -193,10 +193,10 @@ TermSearch buildCaselessVariant(const std::vector<std::string>& terms,
     return buildCaselessSearch(terms, {.engine = variant.engine}).value();
 }
 
-constexpr TermSearchOptions kFewRows{.engine = TermEngine::Dfa, .dfaBudgetBytes = 64};
+constexpr TermSearchOptions kFewRows{.engine = TermEngine::dfa, .dfaBudgetBytes = 64};
 
 bool startsFirst(TermEngine engine) {
-    return engine != TermEngine::Dfa && engine != TermEngine::None;
+    return engine != TermEngine::dfa && engine != TermEngine::none;
 }
 
 // Runs the search on a copy of the text at a given misalignment, followed by
@@ -391,7 +391,7 @@ TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
             const std::string after = sample % 2 == 0 ? terms[gen.below(terms.size())] : "";
             for (std::size_t i = 0; i < searches.size(); ++i) {
                 const TermSearch& search = searches[i];
-                ASSERT_EQ(search.caseMode, CaseMode::Caseless);
+                ASSERT_EQ(search.caseMode, CaseMode::caseless);
                 const std::size_t got = searchCopy(search, text, gen.below(32), after);
                 const std::string fault = checkAnswer(lowered, plain, ref, search.engine, got);
                 ASSERT_EQ(fault, "") << describe(terms, text, searchName(variants, i), got);
@@ -420,7 +420,7 @@ TEST(TermSearchCaseless, OfferedOnlyWhenEveryKeptTermIsAsciiOrLatin1) {
     EXPECT_EQ(mixed->terms, (std::vector<std::string>{"doc", "pdf"}));
     const std::optional<TermSearch> none = buildCaselessSearch({""});
     ASSERT_TRUE(none.has_value());
-    EXPECT_EQ(none->engine, TermEngine::None);
+    EXPECT_EQ(none->engine, TermEngine::none);
 }
 
 // Every engine, one term at a time, against every byte value in place of
@@ -477,32 +477,32 @@ TEST(TermSearch, EveryAvailableEngineCanBeChosen) {
     for (const EngineVariant& variant : engineVariants()) {
         EXPECT_EQ(buildVariant(terms, variant).engine, variant.engine) << variantName(variant);
     }
-    EXPECT_TRUE(termEngineAvailable(TermEngine::Dfa));
+    EXPECT_TRUE(termEngineAvailable(TermEngine::dfa));
 #if defined(__x86_64__) && !defined(SEARCHFILTER_SCALAR_ONLY)
     // SSE2 is part of x86-64 itself.
-    EXPECT_TRUE(termEngineAvailable(TermEngine::Pair));
+    EXPECT_TRUE(termEngineAvailable(TermEngine::pair));
 #endif
 #if defined(SEARCHFILTER_SCALAR_ONLY)
     EXPECT_EQ(engineVariants().size(), 1u);
 #endif
     // Without vectors the filter engines give way to the automaton.
     const testing_isa::ScopedIsa plain(simd::Isa::scalar);
-    EXPECT_FALSE(termEngineAvailable(TermEngine::Pair));
-    EXPECT_EQ(buildTermSearch(terms, {.engine = TermEngine::Teddy}).engine, TermEngine::Dfa);
+    EXPECT_FALSE(termEngineAvailable(TermEngine::pair));
+    EXPECT_EQ(buildTermSearch(terms, {.engine = TermEngine::teddy}).engine, TermEngine::dfa);
 }
 
 TEST(TermSearch, ChoosesEngineBySetSize) {
     std::vector<std::string> many;
     for (int i = 0; i < 300; ++i) many.push_back("term" + std::to_string(i) + "x");
-    EXPECT_EQ(buildTermSearch(many).engine, TermEngine::Dfa);
+    EXPECT_EQ(buildTermSearch(many).engine, TermEngine::dfa);
     const std::vector<std::string> few = {"doc", "pdf"};
     const std::vector<std::string> some(many.begin(), many.begin() + 20);
     for (const simd::Isa isa : testing_isa::runnableIsas()) {
         const testing_isa::ScopedIsa use(isa);
         EXPECT_EQ(buildTermSearch(few).engine,
-                  termEngineAvailable(TermEngine::Pair) ? TermEngine::Pair : TermEngine::Dfa);
+                  termEngineAvailable(TermEngine::pair) ? TermEngine::pair : TermEngine::dfa);
         EXPECT_EQ(buildTermSearch(some).engine,
-                  termEngineAvailable(TermEngine::Teddy) ? TermEngine::Teddy : TermEngine::Dfa);
+                  termEngineAvailable(TermEngine::teddy) ? TermEngine::teddy : TermEngine::dfa);
     }
 }
 
@@ -518,7 +518,7 @@ TEST(TermSearch, FindsAnOccurrenceAtEveryPlace) {
     for (const std::size_t budget : {kTermDfaBudgetBytes, std::size_t{64}}) {
         for (const std::uint32_t span : {0u, 32u, 256u}) {
             TermSearch search =
-                buildTermSearch(terms, {.engine = TermEngine::Dfa, .dfaBudgetBytes = budget});
+                buildTermSearch(terms, {.engine = TermEngine::dfa, .dfaBudgetBytes = budget});
             search.dfa.span = span;
             for (std::size_t at = 0; at + 8 <= filler.size(); ++at) {
                 std::string text = filler.substr(0, at) + "abcdefgh" + filler.substr(at);
@@ -531,7 +531,7 @@ TEST(TermSearch, FindsAnOccurrenceAtEveryPlace) {
 
 TEST(TermSearch, SmallBudgetLeavesStatesWithoutRows) {
     const std::vector<std::string> terms = {"abcdef", "bcdxyz", "cdefgh"};
-    const TermSearch full = buildTermSearch(terms, {.engine = TermEngine::Dfa});
+    const TermSearch full = buildTermSearch(terms, {.engine = TermEngine::dfa});
     const TermSearch small = buildTermSearch(terms, kFewRows);
     const auto deep = [](const TermDfa& dfa) {
         return std::count_if(dfa.nodes.begin(), dfa.nodes.end(),
@@ -557,9 +557,9 @@ TEST(TermSearch, KeepsOnlyTermsThatContainNoOther) {
     const TermSearch search = buildTermSearch({"abc", "b", "abc", "", "xbz", "yy", "yyy"});
     EXPECT_EQ(search.terms, (std::vector<std::string>{"b", "yy"}));
     const TermSearch none = buildTermSearch({"", ""});
-    EXPECT_EQ(none.engine, TermEngine::None);
+    EXPECT_EQ(none.engine, TermEngine::none);
     EXPECT_EQ(findOccurrence(none, "abc", 3), kNone);
 }
 
 }  // namespace
-}  // namespace filter
+}  // namespace search

@@ -30,7 +30,7 @@ else()
 endif()
 
 add_executable(unit_tests ${UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests PRIVATE filtercore GTest::gtest GTest::gtest_main searchfilter_warnings)
+target_link_libraries(unit_tests PRIVATE filter GTest::gtest GTest::gtest_main searchfilter_warnings)
 if(WIN32)
     # Runs under Wine with no DLL of the toolchain beside it.
     target_link_options(unit_tests PRIVATE -static -static-libgcc -static-libstdc++)

@@ -6,10 +6,10 @@
 #include <array>
 #include <cstddef>
 
-#include "filter/term_search.h"
+#include "search/term_search.h"
 #include "simd/isa.h"
 
-namespace filter {
+namespace search {
 
 struct TermSearchKernels {
     // Indexed by CaseMode; null where the instruction set has no variant.
@@ -23,4 +23,4 @@ struct TermSearchKernels {
 
 const TermSearchKernels& termSearchKernels(simd::Isa isa);
 
-}  // namespace filter
+}  // namespace search

@@ -1,12 +1,12 @@
-#include "filter/term_search.h"
+#include "search/term_search.h"
 
 #include <algorithm>
 
-#include "filter/term_search_engines.h"
-#include "filter/term_search_kernels.h"
+#include "search/term_search_engines.h"
+#include "search/term_search_kernels.h"
 #include "simd/dispatch.h"
 
-namespace filter {
+namespace search {
 namespace {
 
 // Up to this many terms the pair filter wins: its work grows with each term.
@@ -19,12 +19,12 @@ const TermSearchKernels& activeKernels() {
 TermEngine bestEngine(const TermSearch& search) {
     const std::size_t count = search.terms.size();
     const TermSearchKernels& kernels = activeKernels();
-    if (count == 0) return TermEngine::None;
-    if (count <= kPairMaxTerms && termEngineAvailable(TermEngine::Pair)) return TermEngine::Pair;
-    if (count <= kernels.teddyMaxTerms && termEngineAvailable(TermEngine::Teddy)) {
-        return TermEngine::Teddy;
+    if (count == 0) return TermEngine::none;
+    if (count <= kPairMaxTerms && termEngineAvailable(TermEngine::pair)) return TermEngine::pair;
+    if (count <= kernels.teddyMaxTerms && termEngineAvailable(TermEngine::teddy)) {
+        return TermEngine::teddy;
     }
-    return TermEngine::Dfa;
+    return TermEngine::dfa;
 }
 
 std::size_t findWithDfaOf(const TermSearch& search, const unsigned char* text, std::size_t size) {
@@ -64,8 +64,8 @@ std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& fold
     }
     TermSearch search = buildBase(lowered, dfaBudgetBytes);
     if (!std::all_of(search.terms.begin(), search.terms.end(), rawComparable)) return std::nullopt;
-    search.caseMode = CaseMode::Caseless;
-    search.dfa.caseMode = CaseMode::Caseless;
+    search.caseMode = CaseMode::caseless;
+    search.dfa.caseMode = CaseMode::caseless;
     for (const std::string& term : search.terms) {
         std::string& mask = search.caseMasks.emplace_back(term.size(), '\0');
         for (std::size_t i = 0; i < term.size(); ++i) {
@@ -88,24 +88,24 @@ std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& fold
 void prepareEngine(TermSearch& search, std::optional<TermEngine> wanted) {
     TermEngine engine = wanted.value_or(bestEngine(search));
     if (search.terms.empty()) {
-        engine = TermEngine::None;
-    } else if (engine == TermEngine::None || !termEngineAvailable(engine)) {
-        engine = TermEngine::Dfa;
+        engine = TermEngine::none;
+    } else if (engine == TermEngine::none || !termEngineAvailable(engine)) {
+        engine = TermEngine::dfa;
     }
     search.engine = engine;
     const auto mode = static_cast<std::size_t>(search.caseMode);
     switch (engine) {
-        case TermEngine::None:
+        case TermEngine::none:
             search.find = nullptr;
             break;
-        case TermEngine::Dfa:
+        case TermEngine::dfa:
             search.find = findWithDfaOf;
             break;
-        case TermEngine::Pair:
+        case TermEngine::pair:
             search.anchors = buildTermAnchors(search.terms);
             search.find = activeKernels().pair[mode];
             break;
-        case TermEngine::Teddy:
+        case TermEngine::teddy:
             search.teddy = buildTermTeddy(search.terms, search.caseMode);
             search.find = activeKernels().teddy[mode][search.teddy.fingerprint - 1];
             break;
@@ -130,12 +130,12 @@ std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& fo
 
 bool termEngineAvailable(TermEngine engine) {
     switch (engine) {
-        case TermEngine::None:
-        case TermEngine::Dfa:
+        case TermEngine::none:
+        case TermEngine::dfa:
             return true;
-        case TermEngine::Pair:
+        case TermEngine::pair:
             return activeKernels().pair[0] != nullptr;
-        case TermEngine::Teddy:
+        case TermEngine::teddy:
             return activeKernels().teddy[0][0] != nullptr;
     }
     return false;
@@ -146,4 +146,4 @@ std::size_t findOccurrence(const TermSearch& search, const char* text, std::size
     return search.find(search, reinterpret_cast<const unsigned char*>(text), size);
 }
 
-}  // namespace filter
+}  // namespace search

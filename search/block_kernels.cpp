@@ -1,9 +1,9 @@
-#include "filter/block_kernels.h"
+#include "search/block_kernels.h"
 
-#include "filter/block_kernel_variants.h"
+#include "search/block_kernel_variants.h"
 #include "simd/dispatch.h"
 
-namespace filter {
+namespace search {
 
 const BlockKernels& blockKernels(simd::Isa isa) {
     // SSSE3 adds nothing the block kernels use; AVX-512 was no faster.
@@ -16,4 +16,4 @@ const BlockKernels& blockKernels() {
     return simd::activeVariant<BlockKernels, blockKernels>();
 }
 
-}  // namespace filter
+}  // namespace search

@@ -1,8 +1,8 @@
-#include "filter/line_runs.h"
+#include "search/line_runs.h"
 
-#include "filter/block_kernels.h"
+#include "search/block_kernels.h"
 
-namespace filter {
+namespace search {
 
 bool collapseRuns(const textio::LineIndex& block, std::size_t lines, LineRuns& runs) {
     if (lines == 0) return false;
@@ -28,4 +28,4 @@ textio::LineIndex indexRuns(LineRuns& runs) {
     return textio::indexLines(runText(runs), runs.linesBefore.data());
 }
 
-}  // namespace filter
+}  // namespace search

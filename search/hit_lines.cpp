@@ -1,19 +1,20 @@
-#include "filter/hit_lines.h"
+#include "search/hit_lines.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "filter/block_kernels.h"
-#include "filter/fold.h"
+#include "search/block_kernels.h"
+#include "textio/line_blocks.h"
 #include "textio/line_ends.h"
 
-namespace filter {
+namespace search {
 namespace {
 
 // Raw bytes folded at a time: big enough to amortise the calls, small enough
-// for the folded block to stay in the cache while it is searched; as large as
-// the blocks the folders list is streamed in, so each of those is one here.
+// for the folded block to stay in the cache while it is searched; at least
+// as large as the blocks the lists are read in, so each of those is one here.
 constexpr std::size_t kBlockSize = 256 * 1024;
+static_assert(kBlockSize >= textio::kLineBlockReadSize);
 
 // The end of a block starting at `begin`: just after the last LF within
 // kBlockSize bytes, or after the first LF when one line is longer.
@@ -103,11 +104,12 @@ void markBlocks(std::string_view text, std::size_t limit, const TermSearch& sear
             raw = rawBlockEnd;
             continue;
         }
-        if (textio::largeBufferSize(buffer.bytes) < kMaxFoldGrowth * rawSize) {
+        const std::size_t room = buffer.folding.maxGrowth * rawSize;
+        if (textio::largeBufferSize(buffer.bytes) < room) {
             buffer.bytes.reset();  // the old block first: a long line may need much room
-            buffer.bytes = textio::allocateLargeBuffer(kMaxFoldGrowth * rawSize);
+            buffer.bytes = textio::allocateLargeBuffer(room);
         }
-        const char* foldedEnd = foldInto({raw, rawSize}, buffer.bytes.get());
+        const char* foldedEnd = buffer.folding.foldInto({raw, rawSize}, buffer.bytes.get());
         // Folding keeps every LF, so line numbers carry over from raw to folded.
         blockFirstLine =
             markBlock(buffer.bytes.get(), foldedEnd, blockFirstLine, limit, search, hits);
@@ -139,4 +141,4 @@ void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const 
                });
 }
 
-}  // namespace filter
+}  // namespace search

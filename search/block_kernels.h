@@ -1,8 +1,7 @@
-// The kernels that pass over whole blocks of list text before or instead of
-// the search, one variant per instruction set: folding, the check for
-// characters that fold into the terms' range from beyond it, and collapsing
-// runs of equal lines. Every variant does exactly the same;
-// which one runs is the processor's choice (simd/dispatch.h).
+// The kernels that pass over whole blocks of list text before the search,
+// one variant per instruction set: the check for characters that fold into
+// the terms' range from beyond it, and collapsing runs of equal lines. Every variant does exactly
+// the same; which one runs is the processor's choice (simd/dispatch.h).
 #pragma once
 
 #include <cstddef>
@@ -10,12 +9,9 @@
 
 #include "simd/isa.h"
 
-namespace filter {
+namespace search {
 
 struct BlockKernels {
-    // Writes the folded form of [begin, end) to `out`, which has room for
-    // kMaxFoldGrowth bytes per byte; returns the end of what was written.
-    char* (*foldInto)(const unsigned char* begin, const unsigned char* end, char* out);
     // Whether [begin, begin + size) holds a byte that may start a character
     // from beyond ASCII that folds to ASCII, U+0130 İ (C4) or U+212A Kelvin
     // (E2), or, when `latin`, beyond Latin-1 to Latin-1 as well: U+0178 Ÿ
@@ -37,4 +33,4 @@ const BlockKernels& blockKernels(simd::Isa isa);
 // The variants of the active instruction set.
 const BlockKernels& blockKernels();
 
-}  // namespace filter
+}  // namespace search

@@ -7,23 +7,22 @@
 #include <cstdint>
 #include <cstring>
 
-#include "filter/block_kernel_variants.h"
-#include "filter/fold_character.h"
+#include "search/block_kernel_variants.h"
 #include "simd/vector_avx2.h"
 
 #if SIMD_X86
 SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
-namespace filter::sse2 {
+namespace search::sse2 {
 using namespace simd::sse2;
-#include "filter/block_kernels_generic.h"
-}  // namespace filter::sse2
+#include "search/block_kernels_generic.h"
+}  // namespace search::sse2
 SIMD_TARGET_END
 
 SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX2)
-namespace filter::avx2 {
+namespace search::avx2 {
 using namespace simd::avx2;
-#include "filter/block_kernels_generic.h"
-}  // namespace filter::avx2
+#include "search/block_kernels_generic.h"
+}  // namespace search::avx2
 SIMD_TARGET_END
 
 #endif

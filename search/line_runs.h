@@ -11,7 +11,7 @@
 
 #include "textio/line_index.h"
 
-namespace filter {
+namespace search {
 
 struct LineRuns {
     textio::LargeArray<char> bytes;  // from the start, `size` bytes: each run's line
@@ -36,4 +36,4 @@ bool collapseRuns(const textio::LineIndex& block, std::size_t lines, LineRuns& r
 // The index of the runs' text: line r is run r's line.
 textio::LineIndex indexRuns(LineRuns& runs);
 
-}  // namespace filter
+}  // namespace search

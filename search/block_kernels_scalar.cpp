@@ -2,40 +2,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "filter/block_kernel_variants.h"
-#include "filter/fold_character.h"
+#include "search/block_kernel_variants.h"
 
-namespace filter::scalar {
+namespace search::scalar {
 namespace {
-
-// Lowercases eight ASCII bytes at once: no byte has its high bit set, so the
-// per-byte additions below cannot carry into a neighbour.
-std::uint64_t lowerAsciiWord(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-    const std::uint64_t atLeastA = word + kOnes * (0x80 - 'A');
-    const std::uint64_t pastZ = word + kOnes * (0x80 - 'Z' - 1);
-    return word | ((atLeastA & ~pastZ & kHighs) >> 2);
-}
-
-char* foldInto(const unsigned char* p, const unsigned char* end, char* out) {
-    while (p != end) {
-        // Most text is ASCII: eight bytes at once while they are.
-        if (end - p >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                word = lowerAsciiWord(word);
-                std::memcpy(out, &word, sizeof word);
-                p += 8;
-                out += 8;
-                continue;
-            }
-        }
-        foldCharacter(p, end, out);
-    }
-    return out;
-}
 
 bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
     const auto* p = reinterpret_cast<const unsigned char*>(begin);
@@ -69,6 +39,6 @@ std::size_t collapseRuns(const char* bytes, std::size_t size, std::size_t lines,
 
 }  // namespace
 
-const BlockKernels kBlockKernels = {foldInto, hasFoldLead, collapseRuns};
+const BlockKernels kBlockKernels = {hasFoldLead, collapseRuns};
 
-}  // namespace filter::scalar
+}  // namespace search::scalar

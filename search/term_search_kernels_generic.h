@@ -16,7 +16,7 @@ constexpr Bytes::Mask kAllPositions = Bytes::kWidth == 8 * sizeof(Bytes::Mask)
 template <CaseMode Mode>
 Bytes loadAnchor(const unsigned char* at, std::uint8_t anchorByte) {
     const Bytes bytes = Bytes::load(at);
-    if constexpr (Mode == CaseMode::Exact) {
+    if constexpr (Mode == CaseMode::exact) {
         return bytes;
     } else {
         return bytes | Bytes::splat(anchorCaseBit(anchorByte));
@@ -142,11 +142,11 @@ constexpr std::array<TermFinder, kTeddyMaxFingerprint> teddyFinders(
 template <class V>
 constexpr TermSearchKernels termSearchKernelsFor(std::size_t teddyMaxTerms) {
     TermSearchKernels kernels;
-    kernels.pair = {findPairs<CaseMode::Exact>, findPairs<CaseMode::Caseless>};
+    kernels.pair = {findPairs<CaseMode::exact>, findPairs<CaseMode::caseless>};
     if constexpr (kHasLookup) {
         constexpr auto lengths = std::make_index_sequence<kTeddyMaxFingerprint>();
-        kernels.teddy = {teddyFinders<V, CaseMode::Exact>(lengths),
-                         teddyFinders<V, CaseMode::Caseless>(lengths)};
+        kernels.teddy = {teddyFinders<V, CaseMode::exact>(lengths),
+                         teddyFinders<V, CaseMode::caseless>(lengths)};
         kernels.teddyMaxTerms = teddyMaxTerms;
     }
     return kernels;

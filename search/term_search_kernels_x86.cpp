@@ -6,44 +6,44 @@
 #include <cstdint>
 #include <utility>
 
-#include "filter/term_search_engines.h"
-#include "filter/term_search_kernel_variants.h"
+#include "search/term_search_engines.h"
+#include "search/term_search_kernel_variants.h"
 #include "simd/vector_avx512.h"
 
 #if SIMD_X86
 SIMD_ALLOW_UNDEFINED_VECTORS
 
 SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
-namespace filter::sse2 {
+namespace search::sse2 {
 using namespace simd::sse2;
-#include "filter/term_search_kernels_generic.h"
+#include "search/term_search_kernels_generic.h"
 const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(0);
-}  // namespace filter::sse2
+}  // namespace search::sse2
 SIMD_TARGET_END
 
 SIMD_TARGET_BEGIN(SIMD_FEATURES_SSSE3)
-namespace filter::ssse3 {
+namespace search::ssse3 {
 using namespace simd::ssse3;
-#include "filter/term_search_kernels_generic.h"
+#include "search/term_search_kernels_generic.h"
 const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(40);
-}  // namespace filter::ssse3
+}  // namespace search::ssse3
 SIMD_TARGET_END
 
 SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX2)
-namespace filter::avx2 {
+namespace search::avx2 {
 using namespace simd::avx2;
-#include "filter/term_search_kernels_generic.h"
+#include "search/term_search_kernels_generic.h"
 const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
-}  // namespace filter::avx2
+}  // namespace search::avx2
 SIMD_TARGET_END
 
 #if SIMD_AVX512
 SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512)
-namespace filter::avx512 {
+namespace search::avx512 {
 using namespace simd::avx512;
-#include "filter/term_search_kernels_generic.h"
+#include "search/term_search_kernels_generic.h"
 const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
-}  // namespace filter::avx512
+}  // namespace search::avx512
 SIMD_TARGET_END
 #endif
 #endif

@@ -1,9 +1,9 @@
-#include "filter/term_search_kernels.h"
+#include "search/term_search_kernels.h"
 
-#include "filter/term_search_kernel_variants.h"
+#include "search/term_search_kernel_variants.h"
 #include "simd/dispatch.h"
 
-namespace filter {
+namespace search {
 
 const TermSearchKernels& termSearchKernels(simd::Isa isa) {
     // Without vectors there are no filter engines: the automaton serves.
@@ -15,4 +15,4 @@ const TermSearchKernels& termSearchKernels(simd::Isa isa) {
          SIMD_AVX512_VARIANT(avx512::kTermSearchKernels)});
 }
 
-}  // namespace filter
+}  // namespace search

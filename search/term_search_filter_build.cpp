@@ -6,9 +6,9 @@
 #include <numeric>
 #include <string_view>
 
-#include "filter/term_search_engines.h"
+#include "search/term_search_engines.h"
 
-namespace filter {
+namespace search {
 namespace {
 
 // Anchors are taken from the first 16 bytes, so that the scan's zero-padded
@@ -96,7 +96,7 @@ void addTerm(NibbleSets& lo, NibbleSets& hi, const std::string& term, std::uint3
         const auto byte = static_cast<unsigned char>(term[p]);
         addByte(lo, hi, p, byte);
         // A capital differs from its small letter in the high nibble only.
-        if (caseMode == CaseMode::Caseless && hasCapital(byte)) addByte(lo, hi, p, byte ^ 0x20u);
+        if (caseMode == CaseMode::caseless && hasCapital(byte)) addByte(lo, hi, p, byte ^ 0x20u);
     }
 }
 
@@ -187,4 +187,4 @@ std::vector<TermAnchors> buildTermAnchors(const std::vector<std::string>& terms)
     return anchors;
 }
 
-}  // namespace filter
+}  // namespace search

@@ -3,9 +3,9 @@
 // vectors there are none: the automaton is the portable engine.
 #pragma once
 
-#include "filter/term_search_kernels.h"
+#include "search/term_search_kernels.h"
 
-namespace filter {
+namespace search {
 
 namespace sse2 {
 extern const TermSearchKernels kTermSearchKernels;
@@ -20,4 +20,4 @@ namespace avx512 {
 extern const TermSearchKernels kTermSearchKernels;
 }
 
-}  // namespace filter
+}  // namespace search

@@ -18,17 +18,17 @@
 #include <string>
 #include <vector>
 
-namespace filter {
+namespace search {
 
 // The engines. The filter engines come in one variant per instruction set
 // that has what they need (Pair: SSE2, Teddy: SSSE3), and each search takes
 // the variant of the instruction set active when it is built
 // (simd/dispatch.h).
 enum class TermEngine : std::uint8_t {
-    None,   // no terms: nothing ever occurs
-    Dfa,    // byte automaton, portable, any number of terms
-    Pair,   // a few terms: two anchor bytes per term, a vector of positions per step
-    Teddy,  // up to a few dozen terms: nibble fingerprints in 8 buckets
+    none,   // no terms: nothing ever occurs
+    dfa,    // byte automaton, portable, any number of terms
+    pair,   // a few terms: two anchor bytes per term, a vector of positions per step
+    teddy,  // up to a few dozen terms: nibble fingerprints in 8 buckets
 };
 
 // Aho-Corasick automaton with the failure links compiled into full rows.
@@ -54,13 +54,13 @@ struct TermTrieNode {
 // byte always follows C3, which the text must match exactly, so a byte 80..9E
 // after another lead can never be taken for a Latin-1 capital.
 enum class CaseMode : std::uint8_t {
-    Exact,
-    Caseless,
+    exact,
+    caseless,
 };
 
 struct TermDfa {
     std::array<std::uint8_t, 256> byteClass{};
-    CaseMode caseMode = CaseMode::Exact;  // for steps through the trie
+    CaseMode caseMode = CaseMode::exact;  // for steps through the trie
     std::uint32_t classCount = 1;
     std::vector<std::uint32_t> next;
     std::uint32_t rootId = 0;
@@ -106,9 +106,9 @@ using TermFinder = std::size_t (*)(const TermSearch& search, const unsigned char
                                    std::size_t size);
 
 struct TermSearch {
-    TermEngine engine = TermEngine::None;
+    TermEngine engine = TermEngine::none;
     TermFinder find = nullptr;  // the engine's scan, for this processor
-    CaseMode caseMode = CaseMode::Exact;
+    CaseMode caseMode = CaseMode::exact;
     bool latinTerms = false;  // caseless: some kept term holds a Latin-1 letter
     // The kept terms: duplicates dropped, and every term that contains
     // another dropped too (wherever it occurs, the shorter one occurs).
@@ -140,7 +140,7 @@ TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms,
                            const TermSearchOptions& options = {});
 
 // A search of raw text that matches capitals and small letters of ASCII and
-// Latin-1 alike (CaseMode::Caseless; terms are lowercased first). Only offered
+// Latin-1 alike (CaseMode::caseless; terms are lowercased first). Only offered
 // when every kept term is made of ASCII and C3 pairs: a term with other
 // characters may meet a folded form that the raw text does not show.
 std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
@@ -154,4 +154,4 @@ inline constexpr std::size_t kNoOccurrence = SIZE_MAX;
 // kNoOccurrence when no term occurs in [text, text + size).
 std::size_t findOccurrence(const TermSearch& search, const char* text, std::size_t size);
 
-}  // namespace filter
+}  // namespace search

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
-#include "filter/term_search_engines.h"
+#include "search/term_search_engines.h"
 
-namespace filter {
+namespace search {
 namespace {
 
 // The terms below one trie node: a range of the sorted terms, which share
@@ -172,4 +172,4 @@ void buildTermDfa(const std::vector<std::string>& terms, std::size_t budgetBytes
     dfa.span = termDfaSpan(dfa.warmUp);
 }
 
-}  // namespace filter
+}  // namespace search

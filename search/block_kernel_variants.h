@@ -2,9 +2,9 @@
 // instruction set.
 #pragma once
 
-#include "filter/block_kernels.h"
+#include "search/block_kernels.h"
 
-namespace filter {
+namespace search {
 
 // Plain C++: the portable build's variants, and the model every vector
 // variant is tested against.
@@ -20,4 +20,4 @@ namespace avx2 {
 extern const BlockKernels kBlockKernels;
 }
 
-}  // namespace filter
+}  // namespace search

@@ -5,9 +5,9 @@
 // the time its own bytes begin.
 #include <algorithm>
 
-#include "filter/term_search_engines.h"
+#include "search/term_search_engines.h"
 
-namespace filter {
+namespace search {
 namespace {
 
 constexpr unsigned kStreams = 6;
@@ -205,4 +205,4 @@ std::size_t findWithDfa(const TermDfa& dfa, const unsigned char* text, std::size
     }
 }
 
-}  // namespace filter
+}  // namespace search

@@ -10,15 +10,26 @@
 #include <string_view>
 #include <vector>
 
-#include "filter/term_search.h"
+#include "search/term_search.h"
 #include "textio/large_buffer.h"
 #include "textio/line_index.h"
 
-namespace filter {
+namespace search {
 
-// Room for one folded block; grown only for a line longer than a block. Left
-// uninitialised, so that the pages a block never reaches cost no memory.
+// How raw text is folded before it is searched: the search itself knows
+// nothing of letters, whoever gives the folded terms gives this too.
+struct Folding {
+    // Writes the folded form of `raw` to `out`, which has room for
+    // maxGrowth bytes per raw byte; returns the end of what was written.
+    char* (*foldInto)(std::string_view raw, char* out) = nullptr;
+    std::size_t maxGrowth = 1;
+};
+
+// The folding, and room for one folded block; grown only for a line longer
+// than a block. Left uninitialised, so that the pages a block never reaches
+// cost no memory.
 struct FoldBuffer {
+    Folding folding;
     textio::LargeBuffer bytes;
 };
 
@@ -29,7 +40,7 @@ using LineHits = std::vector<std::uint8_t>;
 // For each of the first `lineLimit` lines of `text` (a joined list: every
 // line followed by LF) that contains a term, sets hits[line index] (from 0)
 // to 1.
-// Given `rawSearch` (CaseMode::Caseless, built from the same terms) rather
+// Given `rawSearch` (CaseMode::caseless, built from the same terms) rather
 // than null, a block holding no lead byte of a character that folds into the
 // terms' range from beyond it (see hasFoldLead) is searched raw with it,
 // unfolded. Folding keeps every other character in that range or out of it as
@@ -50,4 +61,4 @@ void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const 
 // (E1), U+212B Ångström (E2).
 bool hasFoldLead(const char* begin, std::size_t size, bool latin);
 
-}  // namespace filter
+}  // namespace search

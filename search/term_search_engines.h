@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "filter/term_search.h"
+#include "search/term_search.h"
 
-namespace filter {
+namespace search {
 
 // Builds the automaton and fills `kept` with the terms that matter: no
 // duplicates, none containing another.
@@ -28,7 +28,7 @@ std::uint32_t termDfaSpan(std::uint32_t warmUp);
 std::size_t findWithDfa(const TermDfa& dfa, const unsigned char* text, std::size_t size);
 
 std::vector<TermAnchors> buildTermAnchors(const std::vector<std::string>& terms);
-// With CaseMode::Caseless the masks let capitals of term letters through too.
+// With CaseMode::caseless the masks let capitals of term letters through too.
 TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMode);
 
 // Whether `term` occurs at `pos` (pos < size).
@@ -81,7 +81,7 @@ inline bool termAtCaseless(const std::string& term, const std::string& mask,
 template <CaseMode Mode>
 inline bool keptTermAt(const TermSearch& search, std::size_t index, const unsigned char* text,
                        std::size_t size, std::size_t pos) {
-    if constexpr (Mode == CaseMode::Exact) {
+    if constexpr (Mode == CaseMode::exact) {
         return termAt(search.terms[index], text, size, pos);
     } else {
         return termAtCaseless(search.terms[index], search.caseMasks[index], text, size, pos);
@@ -90,7 +90,7 @@ inline bool keptTermAt(const TermSearch& search, std::size_t index, const unsign
 
 // The byte the trie steps on: capitals as small letters in caseless mode.
 inline std::uint8_t trieByte(const TermDfa& dfa, std::uint8_t byte) {
-    return dfa.caseMode == CaseMode::Caseless ? caselessByte(byte) : byte;
+    return dfa.caseMode == CaseMode::caseless ? caselessByte(byte) : byte;
 }
 
 // ---- What the filter engines' kernels share ----
@@ -163,4 +163,4 @@ std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, st
     return kNoOccurrence;
 }
 
-}  // namespace filter
+}  // namespace search

@@ -1,0 +1,47 @@
+// The search subsystem's interface, all that a run needs of it: a run builds
+// its searches once from its folded terms, then marks the lines of each
+// block of a list that hold a term. The engines behind it (an automaton,
+// two filter engines over vector kernels) and the runs of equal lines are
+// its own business; only tests look at them.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "search/hit_lines.h"
+#include "search/line_runs.h"
+#include "search/term_search.h"
+#include "textio/line_index.h"
+
+namespace search {
+
+// A run's searches: its folded terms searched in folded text, and where the
+// terms allow it the caseless search of raw text (see buildCaselessSearch),
+// which spares folding the blocks that need none.
+struct RunSearches {
+    TermSearch folded;
+    std::optional<TermSearch> raw;
+};
+
+RunSearches buildRunSearches(const std::vector<std::string>& foldedTerms);
+
+// Whether no block can hold a term (there are no terms).
+bool findsNothing(const RunSearches& searches);
+
+// The working state that marking reuses from block to block.
+struct HitScratch {
+    FoldBuffer fold;  // its folding comes from whoever folded the terms
+    LineRuns runs;
+    LineHits runHits;
+};
+
+// Sets hits[i] for each of the first `lines` lines of the indexed block that
+// holds a term (hits has room for `lines`, all 0). With `sameLinesInRuns`
+// (a list of folders, which names each folder once per file in it) each run
+// of equal lines is searched once, where that costs less than searching it.
+void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
+                   bool sameLinesInRuns, HitScratch& scratch, LineHits& hits);
+
+}  // namespace search
