@@ -10,7 +10,7 @@ namespace filter {
 char32_t foldUnit(char32_t unit) {
     if (textio::isEscapeUnit(unit)) return unit;  // raw bytes have no case
     char32_t lower = simpleLowercase(unit);
-    for (const FoldPair& pair : FoldTable) {
+    for (const FoldPair& pair : kFoldTable) {
         if (lower == pair.upper) lower = pair.lower;
     }
     return lower;

@@ -1,6 +1,7 @@
 // searchfilter: no arguments, no output on any stream, exit code 0 always.
 #include <new>
 
+#include "filter/run.h"
 #include "filter/search_filter.h"
 #include "textio/os_file.h"
 

@@ -1,6 +1,7 @@
 #include "filter/match.h"
 
 #include "filter/fold.h"
+#include "filter/scratch_list.h"
 
 namespace filter {
 namespace {

@@ -1,3 +1,5 @@
+#include "filter/result_list.h"
+
 #include <algorithm>
 #include <cstring>
 

@@ -1,3 +1,5 @@
+#include "filter/run.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -8,7 +10,10 @@
 
 #include "filter/fold.h"
 #include "filter/match.h"
+#include "filter/result_list.h"
+#include "filter/scratch_list.h"
 #include "filter/search_filter.h"
+#include "filter/write_results.h"
 #include "search/search.h"
 #include "textio/line_blocks.h"
 #include "textio/text_file.h"
@@ -22,7 +27,6 @@ std::string readTreeName() {
     textio::TextFile file;
     if (textio::openRead(file, kTreeNameFile) != textio::OpenStatus::ok) return name;
     textio::readLine(file, name);
-    textio::closeFile(file);
     return name;
 }
 
@@ -90,8 +94,6 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
         }
         firstLine += lines;
     }
-    textio::closeFile(files);
-    textio::closeFile(folders);
     state.files.count = static_cast<std::int32_t>(fileNames);
     return static_cast<std::int32_t>(firstLine);
 }

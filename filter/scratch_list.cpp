@@ -1,3 +1,5 @@
+#include "filter/scratch_list.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -24,7 +26,6 @@ ScratchList loadList(const char* fileName) {
     }
     // A count stays a 32-bit signed number: lines past its range are not read.
     list.count = textio::appendLines(file, list.text, std::numeric_limits<std::int32_t>::max());
-    textio::closeFile(file);
     return list;
 }
 

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "textio/large_buffer.h"
 
@@ -33,12 +32,14 @@ struct ResultList {
     std::size_t size = 0;
 };
 
+// The state of one run, owned by the entry from start to exit.
 struct RunState {
     std::string treeName;
     ScratchList terms;
     // Only the counts: the run streams both lists past together in blocks
     // instead of holding their text. folders.count is the number of
-    // locations; files.count, the file names read, plays no part.
+    // locations. files.count, the file names read, plays no part: it is kept
+    // for the record.
     ScratchList folders;
     ScratchList files;
     ResultList results;
@@ -51,7 +52,9 @@ struct FoldPair {
 };
 
 // Accented capitals that are folded whatever the lowercase mapping does.
-inline constexpr std::array<FoldPair, 13> FoldTable{{
+using FoldTable = std::array<FoldPair, 13>;
+
+inline constexpr FoldTable kFoldTable{{
     {0x00C0, 0x00E0},  // À à
     {0x00C1, 0x00E1},  // Á á
     {0x00C2, 0x00E2},  // Â â
@@ -66,32 +69,5 @@ inline constexpr std::array<FoldPair, 13> FoldTable{{
     {0x00DA, 0x00FA},  // Ú ú
     {0x00DC, 0x00FC},  // Ü ü
 }};
-
-// The whole run: reads, matches, appends the block. Never throws past a lack
-// of memory (std::bad_alloc), and then nothing has been written.
-void runFilter(RunState& state);
-
-// Lists.
-ScratchList loadList(const char* fileName);
-void appendLine(ScratchList& list, std::string_view line);
-// The k-th LF-separated field (k from 1) of a joined text; empty for k < 1 or
-// past the end.
-std::string_view fieldAt(std::string_view text, std::int32_t k);
-
-// Walks a joined text field by field: the loops read every list in order, and
-// asking fieldAt for each position would rescan the text from its start.
-// Past the last field it keeps returning the empty text, like fieldAt.
-struct FieldCursor {
-    std::string_view rest;
-};
-std::string_view nextField(FieldCursor& cursor);
-
-// Adds the location folder\file (always exactly one backslash between them).
-void appendLocation(ResultList& results, std::string_view folder, std::string_view file);
-std::string_view resultText(const ResultList& results);
-
-// Appends one block: the tree name line and one line per kept location. The
-// block lands whole or not at all; nothing is reported.
-void writeResults(const RunState& state);
 
 }  // namespace filter

@@ -1,3 +1,6 @@
+#include "filter/write_results.h"
+
+#include "filter/result_list.h"
 #include "filter/search_filter.h"
 #include "textio/text_file.h"
 
@@ -25,6 +28,8 @@ void writeResults(const RunState& state) {
         // A block lands whole or not at all: cut back a partial one.
         if (!textio::flushFile(file)) textio::truncateFile(file, start);
     }
+    // Closed here, not at the end of the scope: the block is out and the
+    // output list free for the next run before anything else happens.
     textio::closeFile(file);
 }
 

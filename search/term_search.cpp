@@ -31,9 +31,11 @@ std::size_t findWithDfaOf(const TermSearch& search, const unsigned char* text, s
     return findWithDfa(search.dfa, text, size);
 }
 
-TermSearch buildBase(const std::vector<std::string>& foldedTerms, std::size_t dfaBudgetBytes) {
+TermSearch buildBase(const std::vector<std::string>& foldedTerms,
+                     const TermSearchOptions& options) {
     TermSearch search;
-    buildTermDfa(foldedTerms, dfaBudgetBytes, search.dfa, search.terms);
+    buildTermDfa(foldedTerms, options.dfaBudgetBytes, search.dfa, search.terms);
+    if (options.dfaSpan) search.dfa.span = *options.dfaSpan;
     return search;
 }
 
@@ -56,13 +58,13 @@ bool rawComparable(const std::string& term) {
 // The automaton over lowercased terms, with each capital read as its small
 // letter; nullopt when some kept term is not raw-comparable.
 std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& foldedTerms,
-                                            std::size_t dfaBudgetBytes) {
+                                            const TermSearchOptions& options) {
     std::vector<std::string> lowered = foldedTerms;
     for (std::string& term : lowered) {
         for (char& byte : term)
             byte = static_cast<char>(caselessByte(static_cast<unsigned char>(byte)));
     }
-    TermSearch search = buildBase(lowered, dfaBudgetBytes);
+    TermSearch search = buildBase(lowered, options);
     if (!std::all_of(search.terms.begin(), search.terms.end(), rawComparable)) return std::nullopt;
     search.caseMode = CaseMode::caseless;
     search.dfa.caseMode = CaseMode::caseless;
@@ -116,14 +118,14 @@ void prepareEngine(TermSearch& search, std::optional<TermEngine> wanted) {
 
 TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms,
                            const TermSearchOptions& options) {
-    TermSearch search = buildBase(foldedTerms, options.dfaBudgetBytes);
+    TermSearch search = buildBase(foldedTerms, options);
     prepareEngine(search, options.engine);
     return search;
 }
 
 std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
                                               const TermSearchOptions& options) {
-    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, options.dfaBudgetBytes);
+    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, options);
     if (search) prepareEngine(*search, options.engine);
     return search;
 }

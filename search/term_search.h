@@ -131,8 +131,11 @@ struct TermSearchOptions {
     // The fastest for the term set when unset. An engine the active
     // instruction set cannot run is replaced by Dfa; with no terms the
     // engine is always None.
-    std::optional<TermEngine> engine;
+    std::optional<TermEngine> engine{};
     std::size_t dfaBudgetBytes = kTermDfaBudgetBytes;
+    // The automaton's span (see TermDfa::span) when set: 0 scans in one
+    // stream, and a short one puts many window boundaries in a short text.
+    std::optional<std::uint32_t> dfaSpan{};
 };
 
 // Empty terms are ignored (they match nothing).

@@ -7,26 +7,31 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace textio {
+
+// How an open went, for the backend and the layer above alike.
+enum class OpenStatus {
+    ok,
+    failed,  // missing, a directory, no permission, read-only: retrying will not help
+    busy,    // another process holds the file in a way that excludes us for now
+};
+
+}  // namespace textio
+
 namespace textio::os {
 
 // An open file: a POSIX descriptor or a Win32 HANDLE, stored as an integer.
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
-enum class OpenResult {
-    ok,
-    failed,  // missing, a directory, no permission, read-only: retrying will not help
-    busy,    // another process holds the file in a way that excludes us for now
-};
-
 // Opens an existing regular file for reading. Others may read it too, but the
 // open fails (busy) while another process holds it for writing.
-OpenResult openForReading(const char* name, Handle& handle);
+OpenStatus openForReading(const char* name, Handle& handle);
 
 // Opens a regular file for reading and writing, creating it empty when missing
 // and keeping its content otherwise. Others may only read it while we hold it;
 // the open fails (busy) while another process reads or writes it exclusively.
-OpenResult openForUpdate(const char* name, Handle& handle);
+OpenStatus openForUpdate(const char* name, Handle& handle);
 
 // Reads up to `size` bytes at the file position; returns the number read,
 // 0 at the end of the file, or -1 on a read error.

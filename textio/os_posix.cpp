@@ -24,17 +24,17 @@ int fd(Handle handle) {
 
 // Opens without blocking (a FIFO in place of a list must not hang the run),
 // accepts only regular files, then takes the lock.
-OpenResult openLocked(const char* name, int flags, int lockKind, Handle& handle) {
+OpenStatus openLocked(const char* name, int flags, int lockKind, Handle& handle) {
     int descriptor;
     do {
         descriptor = ::open(name, flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) return OpenResult::failed;
+    if (descriptor < 0) return OpenStatus::failed;
 
     struct stat info {};
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(descriptor);
-        return OpenResult::failed;
+        return OpenStatus::failed;
     }
     const int statusFlags = ::fcntl(descriptor, F_GETFL);
     if (statusFlags >= 0) ::fcntl(descriptor, F_SETFL, statusFlags & ~O_NONBLOCK);
@@ -46,19 +46,19 @@ OpenResult openLocked(const char* name, int flags, int lockKind, Handle& handle)
     if (locked != 0) {
         const bool heldByOther = errno == EWOULDBLOCK;
         ::close(descriptor);
-        return heldByOther ? OpenResult::busy : OpenResult::failed;
+        return heldByOther ? OpenStatus::busy : OpenStatus::failed;
     }
     handle = descriptor;
-    return OpenResult::ok;
+    return OpenStatus::ok;
 }
 
 }  // namespace
 
-OpenResult openForReading(const char* name, Handle& handle) {
+OpenStatus openForReading(const char* name, Handle& handle) {
     return openLocked(name, O_RDONLY, LOCK_SH, handle);
 }
 
-OpenResult openForUpdate(const char* name, Handle& handle) {
+OpenStatus openForUpdate(const char* name, Handle& handle) {
     return openLocked(name, O_RDWR | O_CREAT, LOCK_EX, handle);
 }
 

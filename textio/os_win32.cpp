@@ -33,24 +33,24 @@ bool widen(const char* name, std::wstring& wide) {
            length;
 }
 
-OpenResult openShared(const char* name, DWORD access, DWORD disposition, Handle& handle) {
+OpenStatus openShared(const char* name, DWORD access, DWORD disposition, Handle& handle) {
     std::wstring wide;
-    if (!widen(name, wide)) return OpenResult::failed;
+    if (!widen(name, wide)) return OpenStatus::failed;
     // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open at all.
     const HANDLE file = ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         const bool heldByOther = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-        return heldByOther ? OpenResult::busy : OpenResult::failed;
+        return heldByOther ? OpenStatus::busy : OpenStatus::failed;
     }
     // Only plain files: a device or pipe behind the name could block a read.
     if (::GetFileType(file) != FILE_TYPE_DISK) {
         ::CloseHandle(file);
-        return OpenResult::failed;
+        return OpenStatus::failed;
     }
     handle = reinterpret_cast<Handle>(file);
-    return OpenResult::ok;
+    return OpenStatus::ok;
 }
 
 // ReadFile and WriteFile take 32-bit counts.
@@ -61,11 +61,11 @@ DWORD chunkOf(std::size_t size) {
 
 }  // namespace
 
-OpenResult openForReading(const char* name, Handle& handle) {
+OpenStatus openForReading(const char* name, Handle& handle) {
     return openShared(name, GENERIC_READ, OPEN_EXISTING, handle);
 }
 
-OpenResult openForUpdate(const char* name, Handle& handle) {
+OpenStatus openForUpdate(const char* name, Handle& handle) {
     return openShared(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, handle);
 }
 

@@ -9,18 +9,6 @@
 namespace textio {
 namespace {
 
-OpenStatus toStatus(os::OpenResult result) {
-    switch (result) {
-        case os::OpenResult::ok:
-            return OpenStatus::ok;
-        case os::OpenResult::busy:
-            return OpenStatus::busy;
-        case os::OpenResult::failed:
-            break;
-    }
-    return OpenStatus::failed;
-}
-
 void resetState(TextFile& file, os::Handle handle) {
     file.handle = handle;
     file.mode = BufferMode::reading;
@@ -84,14 +72,14 @@ bool hasByte(TextFile& file) {
 
 OpenStatus openRead(TextFile& file, const char* name) {
     os::Handle handle = os::kNoHandle;
-    const OpenStatus status = toStatus(os::openForReading(name, handle));
+    const OpenStatus status = os::openForReading(name, handle);
     resetState(file, status == OpenStatus::ok ? handle : os::kNoHandle);
     return status;
 }
 
 OpenStatus openOrCreate(TextFile& file, const char* name) {
     os::Handle handle = os::kNoHandle;
-    const OpenStatus status = toStatus(os::openForUpdate(name, handle));
+    const OpenStatus status = os::openForUpdate(name, handle);
     resetState(file, status == OpenStatus::ok ? handle : os::kNoHandle);
     return status;
 }
@@ -241,6 +229,10 @@ bool truncateFile(TextFile& file, std::uint64_t length) {
     file.mode = BufferMode::reading;
     file.bufferStart = length;
     return os::truncateTo(file.handle, length);
+}
+
+TextFile::~TextFile() {
+    closeFile(*this);
 }
 
 void closeFile(TextFile& file) {

@@ -31,9 +31,14 @@ struct TextFile {
     std::size_t fill = 0;      // reading: bytes the last refill brought; writing: bytes waiting
     bool writeFailed = false;  // sticky: a write since the open lost bytes
     std::array<unsigned char, kBufferSize> buffer;
-};
 
-enum class OpenStatus { ok, failed, busy };
+    // A file closes itself when it goes (writing out what waits); closeFile
+    // stays for where the order of closing matters.
+    TextFile() = default;
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+    ~TextFile();
+};
 
 // Opens an existing file for reading; others may read it too.
 OpenStatus openRead(TextFile& file, const char* name);

@@ -32,6 +32,7 @@
 
 #include "filter/fold.h"
 #include "filter/match.h"
+#include "filter/scratch_list.h"
 #include "filter/search_filter.h"
 #include "fuzz_check.h"
 #include "reference_match.h"
@@ -256,15 +257,12 @@ void checkHitLines(const search::TermSearch& search, const search::TermSearch* r
 }
 
 // The shortest span at least the warm-up, or 0 (one stream) when `alone`.
-void setSpan(search::TermDfa& dfa, bool alone) {
-    dfa.span = 0;
-    if (alone) return;
+std::uint32_t spanFor(const search::TermDfa& dfa, bool alone) {
+    if (alone) return 0;
     for (const std::uint32_t span : {32u, 128u, 256u, 2048u}) {
-        if (span >= dfa.warmUp) {
-            dfa.span = span;
-            return;
-        }
+        if (span >= dfa.warmUp) return span;
     }
+    return 0;
 }
 
 void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<std::string>& terms,
@@ -325,10 +323,10 @@ void checkSearches(std::uint8_t options, std::uint8_t layout, const std::vector<
     const search::TermSearchOptions extraOptions{.engine = search::TermEngine::dfa,
                                                  .dfaBudgetBytes = kBudgets[(options >> 5) & 3u]};
     const bool alone = (options & 0x80) == 0;
-    search::TermSearch extra = search::buildTermSearch(terms, extraOptions);
-    setSpan(extra.dfa, alone);
-    std::optional<search::TermSearch> extraRaw = search::buildCaselessSearch(terms, extraOptions);
-    if (extraRaw) setSpan(extraRaw->dfa, alone);
+    search::TermSearchOptions spanned = extraOptions;
+    spanned.dfaSpan = spanFor(search::buildTermSearch(terms, extraOptions).dfa, alone);
+    const search::TermSearch extra = search::buildTermSearch(terms, spanned);
+    const std::optional<search::TermSearch> extraRaw = search::buildCaselessSearch(terms, spanned);
     check(extra, extraRaw,
           "budget " + std::to_string(extraOptions.dfaBudgetBytes) + ", span " +
               std::to_string(extra.dfa.span));

@@ -29,6 +29,7 @@
 #include <system_error>
 #include <vector>
 
+#include "filter/run.h"
 #include "filter/search_filter.h"
 #include "fuzz_check.h"
 #include "fuzz_files.h"

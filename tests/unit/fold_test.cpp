@@ -98,7 +98,7 @@ TEST(FoldText, AppendsAfterExistingText) {
 }
 
 TEST(FoldText, EveryFoldTablePairFolds) {
-    for (const FoldPair& pair : FoldTable) {
+    for (const FoldPair& pair : kFoldTable) {
         SCOPED_TRACE(static_cast<unsigned>(pair.upper));
         EXPECT_EQ(foldUnit(pair.upper), pair.lower);
         EXPECT_EQ(foldUnit(pair.lower), pair.lower);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "filter/scratch_list.h"
 #include "filter/search_filter.h"
 
 namespace filter {

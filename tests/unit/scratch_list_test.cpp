@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "filter/result_list.h"
+#include "filter/scratch_list.h"
 #include "filter/search_filter.h"
 #include "temp_dir.h"
 

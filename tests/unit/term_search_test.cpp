@@ -194,6 +194,9 @@ TermSearch buildCaselessVariant(const std::vector<std::string>& terms,
 }
 
 constexpr TermSearchOptions kFewRows{.engine = TermEngine::dfa, .dfaBudgetBytes = 64};
+const TermSearchOptions kShortSpan{.engine = TermEngine::dfa, .dfaSpan = 32};
+const TermSearchOptions kFewRowsShortSpan{
+    .engine = TermEngine::dfa, .dfaBudgetBytes = 64, .dfaSpan = 32};
 
 bool startsFirst(TermEngine engine) {
     return engine != TermEngine::dfa && engine != TermEngine::none;
@@ -252,11 +255,8 @@ TEST(TermSearch, AgreesWithPlainSearchOnRandomInput) {
         // A budget of a few rows leaves most states without one.
         searches.push_back(buildTermSearch(terms, kFewRows));
         // Short spans put many window and stream boundaries into a short text.
-        for (const std::size_t from : {std::size_t{0}, searches.size() - 1}) {
-            TermSearch search = searches[from];
-            search.dfa.span = 32;
-            searches.push_back(search);
-        }
+        searches.push_back(buildTermSearch(terms, kShortSpan));
+        searches.push_back(buildTermSearch(terms, kFewRowsShortSpan));
         const std::vector<bool> kept = keptTerms(terms);
         for (int sample = 0; sample < 4; ++sample) {
             const std::string text = gen.text(terms);
@@ -377,11 +377,8 @@ TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
         }
         searches.push_back(buildCaselessSearch(terms).value());
         searches.push_back(buildCaselessSearch(terms, kFewRows).value());
-        for (const std::size_t from : {std::size_t{0}, searches.size() - 1}) {
-            TermSearch search = searches[from];
-            search.dfa.span = 32;
-            searches.push_back(search);
-        }
+        searches.push_back(buildCaselessSearch(terms, kShortSpan).value());
+        searches.push_back(buildCaselessSearch(terms, kFewRowsShortSpan).value());
         const std::vector<bool> kept = keptTerms(lowered);
         for (int sample = 0; sample < 4; ++sample) {
             const std::string text = caselessText(gen, terms);
@@ -517,9 +514,8 @@ TEST(TermSearch, FindsAnOccurrenceAtEveryPlace) {
             "bcd_";
     for (const std::size_t budget : {kTermDfaBudgetBytes, std::size_t{64}}) {
         for (const std::uint32_t span : {0u, 32u, 256u}) {
-            TermSearch search =
-                buildTermSearch(terms, {.engine = TermEngine::dfa, .dfaBudgetBytes = budget});
-            search.dfa.span = span;
+            const TermSearch search = buildTermSearch(
+                terms, {.engine = TermEngine::dfa, .dfaBudgetBytes = budget, .dfaSpan = span});
             for (std::size_t at = 0; at + 8 <= filler.size(); ++at) {
                 std::string text = filler.substr(0, at) + "abcdefgh" + filler.substr(at);
                 const std::size_t got = findOccurrence(search, text.data(), text.size());

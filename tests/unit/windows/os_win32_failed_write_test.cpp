@@ -19,7 +19,7 @@ class Win32FailedWriteTest : public TempDirTest {};
 TEST_F(Win32FailedWriteTest, RefusedWriteIsReported) {
     const std::string name = writeBytes("list.txt", "0123456789");
     BackendFile file;
-    ASSERT_EQ(os::openForReading(name.c_str(), file.handle()), os::OpenResult::ok);
+    ASSERT_EQ(os::openForReading(name.c_str(), file.handle()), OpenStatus::ok);
     EXPECT_FALSE(os::writeAll(file.handle(), "x", 1));
     // Through the text layer: the refused bytes make the flush fail.
     TextFile text;

@@ -58,7 +58,7 @@ class Win32LargeFileTest : public TempDirTest {
 TEST_F(Win32LargeFileTest, WritesReadsAndLengthsPastFourGiB) {
     const std::string name = sparseFile("large.txt");
     BackendFile file;
-    ASSERT_EQ(os::openForUpdate(name.c_str(), file.handle()), os::OpenResult::ok);
+    ASSERT_EQ(os::openForUpdate(name.c_str(), file.handle()), OpenStatus::ok);
     struct Case {
         const char* where;
         std::uint64_t offset;
@@ -93,7 +93,7 @@ TEST_F(Win32LargeFileTest, WritesReadsAndLengthsPastFourGiB) {
 TEST_F(Win32LargeFileTest, CutsBackPastFourGiBAndWritesOnThere) {
     const std::string name = sparseFile("cut.txt");
     BackendFile file;
-    ASSERT_EQ(os::openForUpdate(name.c_str(), file.handle()), os::OpenResult::ok);
+    ASSERT_EQ(os::openForUpdate(name.c_str(), file.handle()), OpenStatus::ok);
     const std::uint64_t kept = 4 * kGiB + 5;
     ASSERT_TRUE(os::seekTo(file.handle(), kept - 5));
     ASSERT_TRUE(os::writeAll(file.handle(), "kept!block that goes", 20));

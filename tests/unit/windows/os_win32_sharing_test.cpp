@@ -25,13 +25,13 @@ constexpr DWORD kWrite = GENERIC_WRITE;
 constexpr DWORD kShareRead = FILE_SHARE_READ;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-const char* describe(os::OpenResult result) {
+const char* describe(OpenStatus result) {
     switch (result) {
-        case os::OpenResult::ok:
+        case OpenStatus::ok:
             return "ok";
-        case os::OpenResult::busy:
+        case OpenStatus::busy:
             return "busy";
-        case os::OpenResult::failed:
+        case OpenStatus::failed:
             return "failed";
     }
     return "?";
@@ -42,17 +42,17 @@ TEST_F(Win32SharingTest, OpensAreBusyWhileAnotherHolderExcludesThem) {
         const char* holder;
         DWORD access;
         DWORD share;
-        os::OpenResult reading;
-        os::OpenResult update;
+        OpenStatus reading;
+        OpenStatus update;
     };
     const Case cases[] = {
-        {"reader sharing reads", kRead, kShareRead, os::OpenResult::ok, os::OpenResult::busy},
-        {"reader sharing all", kRead, kShareAll, os::OpenResult::ok, os::OpenResult::ok},
-        {"reader sharing nothing", kRead, 0, os::OpenResult::busy, os::OpenResult::busy},
-        {"writer sharing reads", kWrite, kShareRead, os::OpenResult::busy, os::OpenResult::busy},
-        {"writer sharing all", kWrite, kShareAll, os::OpenResult::busy, os::OpenResult::busy},
-        {"reader and writer sharing all", kRead | kWrite, kShareAll, os::OpenResult::busy,
-         os::OpenResult::busy},
+        {"reader sharing reads", kRead, kShareRead, OpenStatus::ok, OpenStatus::busy},
+        {"reader sharing all", kRead, kShareAll, OpenStatus::ok, OpenStatus::ok},
+        {"reader sharing nothing", kRead, 0, OpenStatus::busy, OpenStatus::busy},
+        {"writer sharing reads", kWrite, kShareRead, OpenStatus::busy, OpenStatus::busy},
+        {"writer sharing all", kWrite, kShareAll, OpenStatus::busy, OpenStatus::busy},
+        {"reader and writer sharing all", kRead | kWrite, kShareAll, OpenStatus::busy,
+         OpenStatus::busy},
     };
     const std::string name = writeBytes("held.txt", "content\n");
     for (const Case& c : cases) {
@@ -66,7 +66,7 @@ TEST_F(Win32SharingTest, OpensAreBusyWhileAnotherHolderExcludesThem) {
         BackendFile update;
         EXPECT_STREQ(describe(os::openForUpdate(name.c_str(), update.handle())),
                      describe(c.update));
-        EXPECT_EQ(update.handle() != os::kNoHandle, c.update == os::OpenResult::ok);
+        EXPECT_EQ(update.handle() != os::kNoHandle, c.update == OpenStatus::ok);
     }
 }
 
@@ -89,7 +89,7 @@ TEST_F(Win32SharingTest, WhileHeldOthersMayOnlyRead) {
         BackendFile file;
         ASSERT_EQ(updating ? os::openForUpdate(name.c_str(), file.handle())
                            : os::openForReading(name.c_str(), file.handle()),
-                  os::OpenResult::ok);
+                  OpenStatus::ok);
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.other) +
                          (updating ? ", filter updating" : ", filter reading"));
@@ -125,13 +125,13 @@ TEST_F(Win32SharingTest, FailuresThatWaitingWouldNotCureAreNotBusy) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         BackendFile file;
-        const os::OpenResult result = c.reading ? os::openForReading(c.name.c_str(), file.handle())
+        const OpenStatus result = c.reading ? os::openForReading(c.name.c_str(), file.handle())
                                                 : os::openForUpdate(c.name.c_str(), file.handle());
         EXPECT_STREQ(describe(result), "failed");
         EXPECT_EQ(file.handle(), os::kNoHandle);
     }
     BackendFile reading;
-    EXPECT_EQ(os::openForReading(readOnly.c_str(), reading.handle()), os::OpenResult::ok);
+    EXPECT_EQ(os::openForReading(readOnly.c_str(), reading.handle()), OpenStatus::ok);
     reading.close();
     ::SetFileAttributesW(wide(readOnly).c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(readBytes(readOnly), "kept\n");
@@ -140,7 +140,7 @@ TEST_F(Win32SharingTest, FailuresThatWaitingWouldNotCureAreNotBusy) {
 TEST_F(Win32SharingTest, NamesAreUtf8) {
     const std::string name = utf8Path("Relat\xC3\xB3rio \xE2\x82\xAC.txt");  // Relatório €.txt
     BackendFile file;
-    ASSERT_EQ(os::openForUpdate(name.c_str(), file.handle()), os::OpenResult::ok);
+    ASSERT_EQ(os::openForUpdate(name.c_str(), file.handle()), OpenStatus::ok);
     ASSERT_TRUE(os::writeAll(file.handle(), "x", 1));
     file.close();
     const std::wstring expected = dir_.wstring() + L"\\Relat\u00F3rio \u20AC.txt";
@@ -148,7 +148,7 @@ TEST_F(Win32SharingTest, NamesAreUtf8) {
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
     BackendFile again;
-    EXPECT_EQ(os::openForReading(name.c_str(), again.handle()), os::OpenResult::ok);
+    EXPECT_EQ(os::openForReading(name.c_str(), again.handle()), OpenStatus::ok);
 }
 
 }  // namespace

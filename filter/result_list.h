@@ -1,0 +1,16 @@
+// The kept locations of a run.
+#pragma once
+
+#include <string_view>
+
+#include "filter/search_filter.h"
+
+namespace filter {
+
+// Adds the location folder\file (always exactly one backslash between them).
+void appendLocation(ResultList& results, std::string_view folder, std::string_view file);
+
+// Every location kept so far, each followed by LF.
+std::string_view resultText(const ResultList& results);
+
+}  // namespace filter
