@@ -40,7 +40,7 @@ void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunS
     const std::uint32_t* runStarts = runs.runStarts.data();
     for (std::size_t run = 0; run < runs.count; ++run) {
         if (scratch.runHits[run] == 0) continue;
-        std::fill(hits.begin() + runStarts[run], hits.begin() + runStarts[run + 1], 1);
+        std::fill(hits.data() + runStarts[run], hits.data() + runStarts[run + 1], 1);
     }
 }
 
