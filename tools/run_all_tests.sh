@@ -8,14 +8,10 @@ bash tools/ensure_packages.sh cmake ninja-build g++ libgtest-dev python3 unicode
     valgrind hyperfine ripgrep time dpkg-dev mono-mcs
 
 echo "== Linux build and tests (debug) =="
-cmake --preset debug >/dev/null
-cmake --build --preset debug
-ctest --preset debug
+cmake --workflow --preset debug
 
 echo "== Linux build and tests under AddressSanitizer and UndefinedBehaviorSanitizer (clang) =="
-cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize
-ctest --preset sanitize
+cmake --workflow --preset sanitize
 
 echo "== End-to-end cases under valgrind memcheck =="
 bash tools/run_valgrind.sh
@@ -24,15 +20,19 @@ echo "== Fuzzing (about a minute per target) =="
 bash tests/fuzz/run_fuzzers.sh 60
 
 echo "== Optimised build and its packages (.tar.gz and .deb, each unpacked and run) =="
-cmake --preset release >/dev/null
-cmake --build --preset release
+cmake --workflow --preset release
 python3 tests/packaging/check_packages.py --preset release
 
 echo "== Windows build and tests (32-bit .exe under 32-bit Wine, 64-bit .exe under wine64) =="
 SEARCHFILTER_REQUIRE_WINDOWS=1 bash tests/win/run_windows_tests.sh
 
 echo "== Windows package (.zip of the windows-i686 build, unpacked and run under 32-bit Wine) =="
-python3 tests/packaging/check_packages.py --preset windows-i686 --emulator tests/win/wine_run.sh
+# One prefix with a persistent wineserver for the check, ended after it.
+wine_prefix=$PWD/build/windows-i686/package-wine-prefix
+bash tests/win/wine_prefix.sh setup "$wine_prefix" win32 >/dev/null
+WINEPREFIX=$wine_prefix python3 tests/packaging/check_packages.py --preset windows-i686 \
+    --emulator tests/win/wine_run.sh || { bash tests/win/wine_prefix.sh cleanup "$wine_prefix"; exit 1; }
+bash tests/win/wine_prefix.sh cleanup "$wine_prefix"
 
 echo "== Benchmark smoke run (tiny workloads, targets not enforced; both .exe builds under Wine) =="
 bash bench/run_bench.sh build/release/searchfilter --quick \

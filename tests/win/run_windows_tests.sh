@@ -49,9 +49,7 @@ start=$SECONDS
 for preset in windows-i686 windows-x86_64; do
     echo "== Windows build and tests ($preset) =="
     preset_start=$SECONDS
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
-    ctest --preset "$preset"
+    cmake --workflow --preset "$preset"
     echo "== $preset passed in $((SECONDS - preset_start)) s =="
 done
 echo "== Windows build and tests passed in $((SECONDS - start)) s =="
