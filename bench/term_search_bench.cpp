@@ -16,22 +16,14 @@
 
 #include "search/term_search.h"
 #include "simd/dispatch.h"
+#include "tests/support/seeded_random.h"
 
 namespace {
 
 constexpr std::size_t kTextBytes = std::size_t{64} << 20;
 constexpr std::uint32_t kHitPerMille = 20;
 
-struct Random {
-    std::uint64_t state;
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-};
+using test_support::SeededRandom;
 
 // Syllables of lowercase Portuguese as folded text (UTF-8 accents kept).
 const std::vector<std::string> kSyllables = {
@@ -46,7 +38,7 @@ const std::vector<std::string> kSyllables = {
 const std::vector<std::string> kExtensions = {"pdf", "docx", "xlsx", "jpg",  "txt",
                                               "png", "mp3",  "zip",  "pptx", "csv"};
 
-std::string makeWord(Random& random, std::size_t minSyllables, std::size_t maxSyllables) {
+std::string makeWord(SeededRandom& random, std::size_t minSyllables, std::size_t maxSyllables) {
     std::string word;
     const std::size_t count = minSyllables + random.below(maxSyllables - minSyllables + 1);
     for (std::size_t i = 0; i < count; ++i) word += kSyllables[random.below(kSyllables.size())];
@@ -62,7 +54,7 @@ struct Workload {
 
 // Terms are made of the same syllables as the text's words but never occur
 // inside one; the text holds them only where they are put in.
-std::vector<std::string> makeTerms(Random& random, const std::vector<std::string>& vocabulary,
+std::vector<std::string> makeTerms(SeededRandom& random, const std::vector<std::string>& vocabulary,
                                    std::size_t count) {
     std::string joined;
     for (const std::string& word : vocabulary) {
@@ -81,7 +73,7 @@ std::vector<std::string> makeTerms(Random& random, const std::vector<std::string
     return terms;
 }
 
-std::string makeLine(Random& random, const Workload& work, bool withTerm) {
+std::string makeLine(SeededRandom& random, const Workload& work, bool withTerm) {
     std::string line = random.below(4) == 0 ? "d:\\" : "c:\\";
     const std::size_t folders = 4 + random.below(5);
     const std::size_t termAt = random.below(folders + 1);
@@ -107,10 +99,10 @@ std::string makeLine(Random& random, const Workload& work, bool withTerm) {
 }
 
 Workload makeWorkload(std::size_t termCount) {
-    Random random{0x5EA7C4u};
+    SeededRandom random{0x5EA7C4u};
     Workload work;
     for (int i = 0; i < 4000; ++i) work.vocabulary.push_back(makeWord(random, 2, 4));
-    Random termRandom{0x7E4D5u + termCount};
+    SeededRandom termRandom{0x7E4D5u + termCount};
     work.terms = makeTerms(termRandom, work.vocabulary, termCount);
     work.text.reserve(kTextBytes + 256);
     while (work.text.size() < kTextBytes) {

@@ -13,6 +13,7 @@
 #include "filter/fold_kernels.h"
 #include "filter/search_filter.h"
 #include "isa_variants.h"
+#include "tests/support/seeded_random.h"
 #include "textio/utf8.h"
 
 namespace filter {
@@ -181,7 +182,7 @@ TEST_P(FoldEveryVariant, WideStepsAgreeWithFoldingEachUnit) {
         }
     }
     // Random mixes of ASCII, Latin-1 letters, other characters and stray bytes.
-    std::mt19937 random(20261208);
+    test_support::SeededRandom random(20261208);
     const std::string pieces[] = {"A",
                                   "z",
                                   "\n",

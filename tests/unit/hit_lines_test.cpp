@@ -14,6 +14,7 @@
 #include "isa_variants.h"
 #include "search/block_kernels.h"
 #include "search/term_search.h"
+#include "tests/support/seeded_random.h"
 #include "textio/utf8.h"
 
 namespace search {
@@ -46,15 +47,8 @@ const std::vector<std::string> kLeadPieces = {
     "\xE2\x84",      // cut short
 };
 
-struct Generator {
-    std::uint64_t state = 20240612u;
-
-    std::size_t below(std::size_t n) {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return static_cast<std::size_t>((z ^ (z >> 31)) % n);
-    }
+struct Generator : test_support::SeededRandom {
+    Generator() : SeededRandom(20240612u) {}
 
     // How much of the pieces a text or term draws from: ASCII only, also
     // plain accented letters and ill-formed bytes, or everything.

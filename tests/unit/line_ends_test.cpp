@@ -5,32 +5,34 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "isa_variants.h"
+#include "tests/support/seeded_random.h"
 #include "textio/line_kernels.h"
 
 namespace textio {
 namespace {
+
+using test_support::SeededRandom;
 
 constexpr std::size_t kGroup = kLineFeedGroup;
 
 // Random bytes that favour line ends and the bytes next to CR and NUL in
 // value (and their high-bit twins), which a careless vector test mistakes
 // for them.
-std::string randomText(std::mt19937& random, std::size_t size, int lineEndPercent) {
+std::string randomText(SeededRandom& random, std::size_t size, int lineEndPercent) {
     static constexpr unsigned char kOrdinary[] = {'a',  'Z',  0x0C, 0x0E, 0x01, 0x8D,
                                                   0x80, 0xC3, 0xFF, 0x2D, 0x8A, 0x0B};
     static constexpr char kLineEnds[] = {'\n', '\n', '\n', '\r', '\0'};
     std::string text(size, 'x');
     for (char& byte : text) {
-        if (static_cast<int>(random() % 100) < lineEndPercent) {
-            byte = kLineEnds[random() % sizeof kLineEnds];
+        if (static_cast<int>(random.below(100)) < lineEndPercent) {
+            byte = kLineEnds[random.below(sizeof kLineEnds)];
         } else {
-            byte = static_cast<char>(kOrdinary[random() % sizeof kOrdinary]);
+            byte = static_cast<char>(kOrdinary[random.below(sizeof kOrdinary)]);
         }
     }
     return text;
@@ -52,13 +54,13 @@ std::string plainRewrite(std::string_view text) {
 
 // Lines of every length ending in CR LF (as written on Windows), now and then
 // another line end among them.
-std::string windowsLines(std::mt19937& random, std::size_t size) {
+std::string windowsLines(SeededRandom& random, std::size_t size) {
     std::string text;
     while (text.size() < size) {
-        text += std::string(random() % 40, 'w');
+        text += std::string(random.below(40), 'w');
         const std::string ends[] = {
             "\r\n", "\r\n", "\r\n", "\r\n", "\r\n", "\r\n", "\n", "\r", std::string(1, '\0')};
-        text += ends[random() % std::size(ends)];
+        text += ends[random.below(std::size(ends))];
     }
     return text;
 }
@@ -67,12 +69,12 @@ std::string windowsLines(std::mt19937& random, std::size_t size) {
 // first, and stops after the group that reaches the count asked for,
 // whatever the density of LFs.
 TEST(LineKernels, EveryVariantIndexesWholeGroups) {
-    std::mt19937 random(7);
+    SeededRandom random(7);
     for (int round = 0; round < 300; ++round) {
-        const std::size_t groups = random() % 80;
-        const std::string text = randomText(random, groups * kGroup + random() % kGroup,
-                                            static_cast<int>(random() % 101));
-        const std::size_t before = random() % 1000;
+        const std::size_t groups = random.below(80);
+        const std::string text = randomText(random, groups * kGroup + random.below(kGroup),
+                                            static_cast<int>(random.below(101)));
+        const std::size_t before = random.below(1000);
         std::vector<std::uint32_t> want(1, static_cast<std::uint32_t>(before));
         for (std::size_t group = 0; group < groups; ++group) {
             const auto start = text.begin() + static_cast<std::ptrdiff_t>(group * kGroup);
@@ -81,7 +83,7 @@ TEST(LineKernels, EveryVariantIndexesWholeGroups) {
         }
         // Stop at the end, or where some group reaches a count, or at once.
         const std::size_t stopAt = round % 3 == 0   ? SIZE_MAX
-                                   : round % 3 == 1 ? want[random() % want.size()]
+                                   : round % 3 == 1 ? want[random.below(want.size())]
                                                     : before;
         std::size_t wantGroups = groups;
         for (std::size_t group = 0; group < groups; ++group) {
@@ -107,17 +109,17 @@ TEST(LineKernels, EveryVariantIndexesWholeGroups) {
 // Every variant counts the LFs, finds the first CR or NUL and rewrites line
 // ends as plain loops do, at every alignment and in texts of every mix.
 TEST(LineKernels, EveryVariantCountsFindsAndRewritesAsPlainLoopsDo) {
-    std::mt19937 random(13);
+    SeededRandom random(13);
     for (int round = 0; round < 400; ++round) {
-        const std::size_t wanted = random() % 2000;
-        const std::string text = round % 2 == 0
-                                     ? windowsLines(random, wanted)
-                                     : randomText(random, wanted, static_cast<int>(random() % 40));
+        const std::size_t wanted = random.below(2000);
+        const std::string text =
+            round % 2 == 0 ? windowsLines(random, wanted)
+                           : randomText(random, wanted, static_cast<int>(random.below(40)));
         const std::size_t size = text.size();
         const std::string rewritten = plainRewrite(text);
         const auto lineFeeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
         const std::size_t firstOther = std::min(text.find_first_of(std::string("\r\0", 2)), size);
-        const std::size_t shift = random() % 64;
+        const std::size_t shift = random.below(64);
         for (const simd::Isa isa : testing_isa::distinctVariants(lineKernels)) {
             const LineKernels& kernels = lineKernels(isa);
             std::string buffer = std::string(shift, 'q') + text;
@@ -136,14 +138,14 @@ TEST(LineKernels, EveryVariantCountsFindsAndRewritesAsPlainLoopsDo) {
 class NormalizeLineEnds : public testing_isa::OnEveryIsa {};
 
 TEST_P(NormalizeLineEnds, AgreesWithAPlainRewrite) {
-    std::mt19937 random(11);
+    SeededRandom random(11);
     for (int round = 0; round < 600; ++round) {
-        const std::size_t size = random() % 3000;
-        std::string text = randomText(random, size, static_cast<int>(random() % 60));
+        const std::size_t size = random.below(3000);
+        std::string text = randomText(random, size, static_cast<int>(random.below(60)));
         if (round % 3 == 0) {
             // Mostly clean, with a line end of the other kinds far in.
             for (char& byte : text) byte = byte == '\r' || byte == '\0' ? '\n' : byte;
-            if (size > 0) text[random() % size] = round % 2 == 0 ? '\r' : '\0';
+            if (size > 0) text[random.below(size)] = round % 2 == 0 ? '\r' : '\0';
         } else if (round % 3 == 1) {
             text = windowsLines(random, size);
         }

@@ -3,15 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "isa_variants.h"
 #include "search/block_kernels.h"
+#include "tests/support/seeded_random.h"
 
 namespace search {
 namespace {
+
+using test_support::SeededRandom;
 
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string text;
@@ -82,18 +84,18 @@ TEST_P(CollapseRuns, FollowsThePlainDefinition) {
     for (std::size_t i = 0; i < cases.size(); ++i)
         expectRunsOf(cases[i], "case " + std::to_string(i));
 
-    std::mt19937 random(5);
+    SeededRandom random(5);
     for (int round = 0; round < 300; ++round) {
         std::vector<std::string> pool;
         for (int i = 0; i < 4; ++i) {
-            std::string line(random() % 90, 'q');
-            for (char& byte : line) byte = static_cast<char>('a' + random() % 3);
+            std::string line(random.below(90), 'q');
+            for (char& byte : line) byte = static_cast<char>('a' + random.below(3));
             pool.push_back(line);
         }
         std::vector<std::string> lines;
-        const std::size_t count = random() % 60;
+        const std::size_t count = random.below(60);
         while (lines.size() < count)
-            lines.insert(lines.end(), 1 + random() % 8, pool[random() % 4]);
+            lines.insert(lines.end(), 1 + random.below(8), pool[random.below(4)]);
         expectRunsOf(lines, "round " + std::to_string(round));
     }
 }

@@ -11,6 +11,7 @@
 
 #include "isa_variants.h"
 #include "search/term_search_kernels.h"
+#include "tests/support/seeded_random.h"
 
 namespace search {
 namespace {
@@ -81,16 +82,8 @@ bool startsAt(const std::vector<std::string>& terms, std::string_view text, std:
     });
 }
 
-struct Generator {
-    std::uint64_t state = 20240611u;
-
-    // splitmix64: cheap enough that even a debug build spends its time in the searches.
-    std::size_t below(std::size_t n) {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return static_cast<std::size_t>((z ^ (z >> 31)) % n);
-    }
+struct Generator : test_support::SeededRandom {
+    Generator() : SeededRandom(20240611u) {}
 
     std::string unitString(std::size_t units, std::size_t alphabet) {
         std::string out;

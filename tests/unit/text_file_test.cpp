@@ -13,12 +13,14 @@
 
 #include "background_thread.h"
 #include "temp_dir.h"
+#include "tests/support/seeded_random.h"
 #include "textio/line_blocks.h"
 
 namespace textio {
 namespace {
 
 using namespace std::string_literals;
+using test_support::SeededRandom;
 
 class TextFileTest : public TempDirTest {};
 
@@ -129,13 +131,12 @@ TEST_F(TextFileTest, AppendLinesAgreesWithReadLine) {
 TEST_F(TextFileTest, AppendLinesAgreesWithReadLineOnRandomText) {
     // Line ends and multi-byte characters, in files that span several buffers.
     const std::string pieces[] = {"a", "bc", "\n", "\r", "\r\n", "\0"s, "\xC3\xA9", "\xC3"};
-    std::uint32_t state = 12345;
+    SeededRandom random(12345);
     for (int round = 0; round < 40; ++round) {
         std::string bytes;
         const std::size_t size = 1 + (static_cast<std::size_t>(round) * 997) % 13000;
         while (bytes.size() < size) {
-            state = state * 1103515245u + 12345u;
-            const std::uint32_t pick = (state >> 16) % 16;
+            const std::size_t pick = random.below(16);
             // Mostly letters, so that long lines occur too.
             bytes += pick < 8 ? pieces[0] : pieces[pick - 8];
         }
@@ -258,15 +259,14 @@ TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
             EXPECT_EQ(readInCounts(name, count), whole);
     }
 
-    std::uint32_t state = 777;
+    SeededRandom random(777);
     const std::string pieces[] = {"\n", "\r", "\r\n", "\0"s, "\xC3\xA9"};
     for (int round = 0; round < 12; ++round) {
         SCOPED_TRACE(round);
         std::string bytes;
         const std::size_t size = kRead / 2 + static_cast<std::size_t>(round) * 97000;
         while (bytes.size() < size) {
-            state = state * 1103515245u + 12345u;
-            const std::uint32_t pick = (state >> 16) % 64;
+            const std::size_t pick = random.below(64);
             bytes +=
                 pick < 59 ? std::string(1, static_cast<char>('a' + pick % 26)) : pieces[pick - 59];
         }

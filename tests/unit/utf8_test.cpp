@@ -4,13 +4,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/seeded_random.h"
+
 namespace textio {
 namespace {
+
+using test_support::SeededRandom;
 
 using namespace std::string_literals;
 
@@ -116,25 +119,20 @@ TEST(Utf8, DecodeUnitReportsTheBytesUsed) {
     EXPECT_EQ(cut.length, 1u);
 }
 
-std::uint32_t draw(std::mt19937& random) {
-    return static_cast<std::uint32_t>(random());
-}
-
 // Bytes that sit on the edges of the decoder's ranges turn up far more often
 // than uniform random bytes would give them.
-unsigned char randomByte(std::mt19937& random) {
+unsigned char randomByte(SeededRandom& random) {
     static constexpr unsigned char kEdges[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0,
                                                0xBF, 0xC0, 0xC1, 0xC2, 0xC3, 0xDF, 0xE0, 0xE2,
                                                0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
-    const std::uint32_t value = draw(random);
-    if (value % 2 == 0) return static_cast<unsigned char>((value >> 8) & 0xFF);
-    return kEdges[(value >> 8) % sizeof kEdges];
+    if (random.below(2) == 0) return static_cast<unsigned char>(random.below(256));
+    return kEdges[random.below(sizeof kEdges)];
 }
 
 TEST(Utf8, AnyBytesSurviveDecodeThenEncode) {
-    std::mt19937 random(20240601);
+    SeededRandom random(20240601);
     for (int round = 0; round < 20000; ++round) {
-        std::string bytes(draw(random) % 24, '\0');
+        std::string bytes(random.below(24), '\0');
         for (char& byte : bytes) byte = static_cast<char>(randomByte(random));
         const std::u32string units = decodeText(bytes);
         for (const char32_t unit : units) {
@@ -147,13 +145,14 @@ TEST(Utf8, AnyBytesSurviveDecodeThenEncode) {
 }
 
 TEST(Utf8, WellFormedTextDecodesWithoutEscapes) {
-    std::mt19937 random(7);
+    SeededRandom random(7);
     for (int round = 0; round < 5000; ++round) {
         std::u32string units;
-        for (std::uint32_t n = draw(random) % 8; n > 0; --n) {
+        for (std::size_t n = random.below(8); n > 0; --n) {
             // Pick a plane size first so that every encoded length turns up.
             const std::uint32_t limits[] = {0x80, 0x800, 0x10000, 0x110000};
-            char32_t unit = draw(random) % limits[draw(random) % 4];
+            const std::uint32_t limit = limits[random.below(4)];
+            auto unit = static_cast<char32_t>(random.below(limit));
             if (unit >= 0xD800 && unit <= 0xDFFF) unit -= 0x800;
             units.push_back(unit);
         }
