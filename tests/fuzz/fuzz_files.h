@@ -1,58 +1,32 @@
 // Files for the fuzz targets: one temporary folder per fuzzing process,
-// removed when the process ends normally, and whole-file reads and writes.
+// removed when the process ends normally, and whole-file writes that must
+// succeed.
 #pragma once
-
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <string_view>
-#include <system_error>
+
+#include "tests/support/temp_folder.h"
 
 namespace fuzzfiles {
 
-inline std::filesystem::path& processFolderSlot() {
-    static std::filesystem::path folder;
-    return folder;
-}
-
-inline void removeProcessFolder() {
-    std::error_code ignored;
-    if (!processFolderSlot().empty()) std::filesystem::remove_all(processFolderSlot(), ignored);
-}
-
 // The folder, created on first use.
 inline const std::filesystem::path& processFolder() {
-    std::filesystem::path& folder = processFolderSlot();
-    if (folder.empty()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "searchfilter-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        folder = pattern;
-        std::atexit(removeProcessFolder);
+    static const test_support::TempFolder folder("fuzz");
+    if (folder.path().empty()) {
+        std::fprintf(stderr, "cannot create a temporary folder\n");
+        std::abort();
     }
-    return folder;
+    return folder.path();
 }
 
 inline void writeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
+    if (!test_support::writeFileBytes(path, bytes)) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         std::abort();
     }
-}
-
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace fuzzfiles

@@ -165,14 +165,14 @@ std::optional<std::string> checkFolder(const fs::path& folder, const Setup& setu
             FUZZ_CHECK(fs::is_directory(path) && fs::is_empty(path),
                        std::string(kNames[i]) + " is no longer an empty directory");
         } else if (setup.kind[i] == Kind::file && i != kOutput) {
-            FUZZ_CHECK(fuzzfiles::readFile(path) == setup.bytes[i],
+            FUZZ_CHECK(test_support::readFileBytes(path) == setup.bytes[i],
                        std::string(kNames[i]) + " changed");
         }
     }
     if (setup.kind[kOutput] == Kind::directory) return std::nullopt;
     const fs::path output = folder / filter::kOutputFile;
     FUZZ_CHECK(fs::is_regular_file(output), "no output list");
-    return fuzzfiles::readFile(output);
+    return test_support::readFileBytes(output);
 }
 
 void checkBlock(std::string_view block, const Expected& e) {

@@ -5,51 +5,37 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
+
+#include "tests/support/temp_folder.h"
 
 class TempDirTest : public ::testing::Test {
   protected:
-    // A name nobody else took: create_directory says whether the folder is
-    // new, so two test programs running at once never share one.
     void SetUp() override {
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::filesystem::path candidate =
-                base / ("searchfilter-unit-" + std::to_string(random()));
-            std::error_code error;
-            if (std::filesystem::create_directory(candidate, error)) {
-                dir_ = candidate;
-                return;
-            }
-        }
-        FAIL() << "could not create a fresh folder in " << base.string();
+        folder_.emplace("unit");
+        dir_ = folder_->path();
+        ASSERT_FALSE(dir_.empty()) << "could not create a fresh folder in "
+                                   << std::filesystem::temp_directory_path().string();
     }
 
-    void TearDown() override {
-        std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-    }
+    void TearDown() override { folder_.reset(); }
 
     std::string path(std::string_view name) const { return (dir_ / name).string(); }
 
     std::string writeBytes(std::string_view name, std::string_view bytes) const {
         const std::string full = path(name);
-        std::ofstream out(full, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        EXPECT_TRUE(test_support::writeFileBytes(full, bytes)) << "could not write " << full;
         return full;
     }
 
     static std::string readBytes(const std::string& full) {
-        std::ifstream in(full, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return test_support::readFileBytes(full);
     }
 
     std::filesystem::path dir_;
+
+  private:
+    std::optional<test_support::TempFolder> folder_;
 };
