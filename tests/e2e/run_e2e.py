@@ -17,53 +17,39 @@ output and fails the case.
 
 import argparse
 import os
-import shlex
-import shutil
-import subprocess
 import sys
-import tempfile
 
-OUTPUT_NAME = "searchOutputList.txt"
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
+from program_runs import (  # noqa: E402
+    OUTPUT,
+    Failure,
+    add_program_options,
+    check,
+    check_entries,
+    check_equal,
+    check_unchanged,
+    output_bytes,
+    program_from_options,
+    read_bytes,
+    run_each,
+    temp_folder,
+    write_inputs,
+)
+
 EXPECTED_NAME = "expected.txt"
 DIRS_NAME = "dirs.txt"
 CONTROL_FILES = {EXPECTED_NAME, DIRS_NAME}
 TIMEOUT_SECONDS = 60
 
 
-class CaseFailure(Exception):
-    pass
-
-
 def default_cases_dir():
-    return os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
+    return os.path.join(HERE, "cases")
 
 
 def list_cases(cases_dir):
     return sorted(
         name for name in os.listdir(cases_dir) if os.path.isdir(os.path.join(cases_dir, name))
-    )
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def hex_bytes(data):
-    return data.hex(" ") if data else "(nothing)"
-
-
-def first_difference(actual, expected):
-    """A short description of where two byte strings first differ."""
-    limit = min(len(actual), len(expected))
-    pos = next((i for i in range(limit) if actual[i] != expected[i]), limit)
-    start = max(0, pos - 8)
-    return "first difference at byte {} (got {} bytes, want {}): got [{}] want [{}]".format(
-        pos,
-        len(actual),
-        len(expected),
-        hex_bytes(actual[start : pos + 16]),
-        hex_bytes(expected[start : pos + 16]),
     )
 
 
@@ -82,115 +68,64 @@ def prepare(case_dir, work_dir, dir_names):
         source = os.path.join(case_dir, name)
         if name in CONTROL_FILES or name in dir_names or not os.path.isfile(source):
             continue
-        shutil.copyfile(source, os.path.join(work_dir, name))
         copied[name] = read_bytes(source)
+    write_inputs(work_dir, copied)
     for name in dir_names:
         os.mkdir(os.path.join(work_dir, name))
     return copied
 
 
-def run_binary(command, work_dir, label):
-    try:
-        result = subprocess.run(
-            command,
-            cwd=work_dir,
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-            timeout=TIMEOUT_SECONDS,
-        )
-    except subprocess.TimeoutExpired:
-        raise CaseFailure("{}: timed out after {} s".format(label, TIMEOUT_SECONDS))
-    except OSError as error:
-        raise CaseFailure("{}: could not start: {}".format(label, error))
-    if result.returncode != 0:
-        raise CaseFailure("{}: exit code {}, want 0".format(label, result.returncode))
-    if result.stdout:
-        raise CaseFailure("{}: wrote to stdout: {!r}".format(label, result.stdout[:200]))
-    if result.stderr:
-        raise CaseFailure("{}: wrote to stderr: {!r}".format(label, result.stderr[:200]))
-
-
 def check_inputs(work_dir, copied, dir_names, label):
-    expected_entries = set(copied) | set(dir_names) | {OUTPUT_NAME}
-    actual_entries = set(os.listdir(work_dir))
-    extra = sorted(actual_entries - expected_entries)
-    if extra:
-        raise CaseFailure("{}: left unexpected entries {}".format(label, extra))
-    for name, before in copied.items():
-        if name == OUTPUT_NAME:
-            continue
-        path = os.path.join(work_dir, name)
-        if not os.path.isfile(path):
-            raise CaseFailure("{}: input {} is gone".format(label, name))
-        after = read_bytes(path)
-        if after != before:
-            raise CaseFailure(
-                "{}: input {} changed: {}".format(label, name, first_difference(after, before))
-            )
+    check_entries(work_dir, set(copied) | set(dir_names) | {OUTPUT}, label)
+    inputs = {name: data for name, data in copied.items() if name != OUTPUT}
+    check_unchanged(work_dir, inputs, label)
     for name in dir_names:
         path = os.path.join(work_dir, name)
-        if not os.path.isdir(path):
-            raise CaseFailure("{}: directory {} is no longer a directory".format(label, name))
-        if name != OUTPUT_NAME and os.listdir(path):
-            raise CaseFailure("{}: directory {} is no longer empty".format(label, name))
+        check(os.path.isdir(path), "{}: directory {} is no longer a directory".format(label, name))
+        if name != OUTPUT:
+            check(not os.listdir(path), "{}: directory {} is no longer empty".format(label, name))
 
 
 def check_output(work_dir, want, label):
-    path = os.path.join(work_dir, OUTPUT_NAME)
-    if not os.path.isfile(path):
-        raise CaseFailure("{}: {} was not written".format(label, OUTPUT_NAME))
-    got = read_bytes(path)
-    if got != want:
-        raise CaseFailure("{}: {} {}".format(label, OUTPUT_NAME, first_difference(got, want)))
+    if want is None:
+        path = os.path.join(work_dir, OUTPUT)
+        check(os.path.isdir(path), "{}: {} is no longer a directory".format(label, OUTPUT))
+        check(not os.listdir(path), "{}: something was written into {}".format(label, OUTPUT))
+    else:
+        got = output_bytes(work_dir)
+        check(got is not None, "{}: {} was not written".format(label, OUTPUT))
+        check_equal(got, want, "{}: {}".format(label, OUTPUT))
 
 
-def check_output_directory(work_dir, label):
-    path = os.path.join(work_dir, OUTPUT_NAME)
-    if not os.path.isdir(path):
-        raise CaseFailure("{}: {} is no longer a directory".format(label, OUTPUT_NAME))
-    if os.listdir(path):
-        raise CaseFailure("{}: something was written into the {} directory".format(label, OUTPUT_NAME))
-
-
-def run_case(case_dir, command):
+def run_case(case_dir, program):
     dir_names = read_dir_names(case_dir)
     expected_path = os.path.join(case_dir, EXPECTED_NAME)
-    output_is_dir = OUTPUT_NAME in dir_names
+    output_is_dir = OUTPUT in dir_names
     if os.path.isfile(expected_path):
         expected = read_bytes(expected_path)
     elif output_is_dir:
         expected = None
     else:
-        raise CaseFailure("case has no {}".format(EXPECTED_NAME))
+        raise Failure("case has no {}".format(EXPECTED_NAME))
     if output_is_dir and expected is not None:
-        raise CaseFailure("case makes {} a directory but has {}".format(OUTPUT_NAME, EXPECTED_NAME))
+        raise Failure("case makes {} a directory but has {}".format(OUTPUT, EXPECTED_NAME))
 
-    work_dir = tempfile.mkdtemp(prefix="searchfilter-e2e-")
-    try:
+    with temp_folder("e2e") as work_dir:
         copied = prepare(case_dir, work_dir, dir_names)
-        prior = copied.get(OUTPUT_NAME, b"")
+        prior = copied.get(OUTPUT, b"")
         if expected is not None and not expected.startswith(prior):
-            raise CaseFailure(
-                "{} does not start with the existing {}".format(EXPECTED_NAME, OUTPUT_NAME)
-            )
-        for label in ("run 1", "run 2"):
-            run_binary(command, work_dir, label)
+            raise Failure("{} does not start with the existing {}".format(EXPECTED_NAME, OUTPUT))
+        # The second run appends the same block again.
+        wants = [expected, None if expected is None else expected + expected[len(prior) :]]
+        for label, want in zip(("run 1", "run 2"), wants):
+            program.run(work_dir, label, TIMEOUT_SECONDS)
             check_inputs(work_dir, copied, dir_names, label)
-            if expected is None:
-                check_output_directory(work_dir, label)
-            elif label == "run 1":
-                check_output(work_dir, expected, label)
-            else:
-                check_output(work_dir, expected + expected[len(prior) :], label)
-    finally:
-        shutil.rmtree(work_dir, ignore_errors=True)
+            check_output(work_dir, want, label)
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description="Run the searchfilter end-to-end cases.")
-    parser.add_argument("--binary", help="the searchfilter executable")
-    parser.add_argument("--emulator", default="", help='command put before the binary, e.g. "wine"')
+    add_program_options(parser)
     parser.add_argument("--cases-dir", default=default_cases_dir(), help="folder of case folders")
     parser.add_argument("--list", action="store_true", help="print the case names and exit")
     parser.add_argument("cases", nargs="*", metavar="CASE", help="cases to run (default: all)")
@@ -201,31 +136,14 @@ def main(argv):
         for name in available:
             print(name)
         return 0
-    if not args.binary:
-        parser.error("--binary is required")
-    binary = os.path.abspath(args.binary)
-    if not os.path.isfile(binary):
-        parser.error("no such binary: {}".format(binary))
-    emulator = shlex.split(args.emulator)
-    if emulator and os.sep in emulator[0]:
-        emulator[0] = os.path.abspath(emulator[0])  # the cases run in other folders
-    command = emulator + [binary]
+    program = program_from_options(parser, args)
 
-    passed = failed = 0
-    for name in args.cases or available:
-        case_dir = os.path.join(args.cases_dir, name)
-        try:
-            if name not in available:
-                raise CaseFailure("no such case in {}".format(args.cases_dir))
-            run_case(case_dir, command)
-        except CaseFailure as failure:
-            print("FAIL {}: {}".format(name, failure), flush=True)
-            failed += 1
-        else:
-            print("PASS {}".format(name), flush=True)
-            passed += 1
-    print("{} passed, {} failed".format(passed, failed))
-    return 1 if failed else 0
+    def run_one(name):
+        if name not in available:
+            raise Failure("no such case in {}".format(args.cases_dir))
+        run_case(os.path.join(args.cases_dir, name), program)
+
+    return run_each(args.cases or available, run_one)
 
 
 if __name__ == "__main__":
