@@ -1,47 +1,40 @@
-"""Running the filter under faults: temporary folders, checked runs, lock holders."""
+"""What the fault tests add to plain runs (tests/support/program_runs.py): the program's
+own traits, runs measured for memory, limits, another user, lock holders, small volumes."""
 
 import contextlib
 import json
 import os
 import pwd
 import resource
-import shutil
 import signal
 import stat
 import subprocess
 import sys
-import tempfile
-import time
 
-OUTPUT = "searchOutputList.txt"
-TREE = "searchTreeName.txt"
-TERMS = "searchTermsList.txt"
-FOLDERS = "foldersScratch.txt"
-FILES = "filesScratch.txt"
-INPUTS = (TREE, TERMS, FOLDERS, FILES)
-
-RUN_TIMEOUT = 120
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
+from program_runs import (  # noqa: E402
+    RUN_TIMEOUT,
+    Failure,
+    Program,
+    Skip,
+    check,
+    check_silent_success,
+    run_captured,
+    temp_folder,
+    write_bytes,
+)
+
 HOLDER = os.path.join(HERE, "hold_lock.py")
 MEASURE_FLAG = "--measure-child"
 MIB = 1024 * 1024
 
 
-class Failure(Exception):
-    pass
-
-
-class Skip(Exception):
-    pass
-
-
-class Program:
-    """The binary under test and how to start it."""
+class FaultProgram(Program):
+    """The program under test, and what the fault tests need to know of it."""
 
     def __init__(self, binary, emulator_words):
-        self.binary = binary
-        self.emulator = list(emulator_words)
-        self.command = self.emulator + [binary]
+        super().__init__(binary, emulator_words)
         with open(binary, "rb") as f:
             image = f.read()
         # AddressSanitizer reserves terabytes of address space, so no small
@@ -51,117 +44,6 @@ class Program:
     def require_native(self, why):
         if self.emulator:
             raise Skip("not under an emulator: " + why)
-
-
-def describe_bytes(data, limit=120):
-    return repr(data[:limit]) + ("... ({} bytes)".format(len(data)) if len(data) > limit else "")
-
-
-def first_difference(actual, expected):
-    limit = min(len(actual), len(expected))
-    pos = limit
-    # Compare in chunks first: the files here run to hundreds of MiB.
-    step = 1 << 16
-    for start in range(0, limit, step):
-        end = min(start + step, limit)
-        if actual[start:end] != expected[start:end]:
-            pos = next(i for i in range(start, end) if actual[i] != expected[i])
-            break
-    low = max(0, pos - 16)
-    return "first difference at byte {} (got {} bytes, want {}): got {!r} want {!r}".format(
-        pos, len(actual), len(expected), actual[low : pos + 24], expected[low : pos + 24]
-    )
-
-
-def check_equal(actual, expected, what):
-    if actual != expected:
-        raise Failure("{}: {}".format(what, first_difference(actual, expected)))
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write_bytes(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def write_inputs(folder, files):
-    """Writes {name: bytes}; a value of None leaves the file out."""
-    for name, data in files.items():
-        if data is not None:
-            write_bytes(os.path.join(folder, name), data)
-
-
-def output_bytes(folder):
-    path = os.path.join(folder, OUTPUT)
-    return read_bytes(path) if os.path.exists(path) else None
-
-
-@contextlib.contextmanager
-def temp_folder(tag):
-    folder = tempfile.mkdtemp(prefix="searchfilter-fault-{}-".format(tag))
-    try:
-        yield folder
-    finally:
-        # Permissions a test took away must not stop the clean-up.
-        for root, dirs, _ in os.walk(folder):
-            for name in dirs:
-                with contextlib.suppress(OSError):
-                    os.chmod(os.path.join(root, name), 0o755)
-        with contextlib.suppress(OSError):
-            os.chmod(folder, 0o755)
-        shutil.rmtree(folder, ignore_errors=True)
-
-
-def _exit_text(code):
-    if code < 0:
-        try:
-            return "killed by {}".format(signal.Signals(-code).name)
-        except ValueError:
-            return "killed by signal {}".format(-code)
-    return "exit code {}".format(code)
-
-
-def _check_silent_success(label, code, out, err):
-    if code != 0:
-        raise Failure(
-            "{}: {}, want 0 (stderr {})".format(label, _exit_text(code), describe_bytes(err))
-        )
-    if out:
-        raise Failure("{}: wrote to stdout: {}".format(label, describe_bytes(out)))
-    if err:
-        raise Failure("{}: wrote to stderr: {}".format(label, describe_bytes(err)))
-
-
-def run(program, folder, label, preexec_fn=None, timeout=RUN_TIMEOUT):
-    """Runs the filter in folder; fails unless it exits 0 and prints nothing.
-    Returns the seconds it took."""
-    start = time.monotonic()
-    try:
-        result = subprocess.run(
-            program.command,
-            cwd=folder,
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-            timeout=timeout,
-            preexec_fn=preexec_fn,
-        )
-    except subprocess.TimeoutExpired:
-        raise Failure("{}: still running after {} s".format(label, timeout))
-    except (OSError, subprocess.SubprocessError) as error:
-        raise Failure("{}: could not start: {}".format(label, error))
-    elapsed = time.monotonic() - start
-    _check_silent_success(label, result.returncode, result.stdout, result.stderr)
-    return elapsed
 
 
 def run_measured(program, folder, label, timeout=RUN_TIMEOUT):
@@ -179,7 +61,7 @@ def run_measured(program, folder, label, timeout=RUN_TIMEOUT):
         raise Failure("{}: measuring helper failed: {}".format(label, error))
     if report.get("error"):
         raise Failure("{}: {}".format(label, report["error"]))
-    _check_silent_success(
+    check_silent_success(
         label,
         report["returncode"],
         bytes.fromhex(report["stdout"]),
@@ -191,28 +73,17 @@ def run_measured(program, folder, label, timeout=RUN_TIMEOUT):
 def measure_child(argv):
     """The helper side of run_measured: prints one JSON report."""
     folder, timeout, command = argv[0], float(argv[1]), argv[3:]
-    report = {}
-    start = time.monotonic()
     try:
-        result = subprocess.run(
-            command,
-            cwd=folder,
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-            timeout=timeout,
-        )
+        done = run_captured(command, folder, "run", timeout)
         report = {
-            "returncode": result.returncode,
-            "stdout": result.stdout[:400].hex(),
-            "stderr": result.stderr[:400].hex(),
-            "elapsed": time.monotonic() - start,
+            "returncode": done.returncode,
+            "stdout": done.stdout[:400].hex(),
+            "stderr": done.stderr[:400].hex(),
+            "elapsed": done.elapsed,
             "maxrss_kib": resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss,
         }
-    except subprocess.TimeoutExpired:
-        report = {"error": "still running after {} s".format(timeout)}
-    except OSError as error:
-        report = {"error": "could not start: {}".format(error)}
+    except Failure as failure:
+        report = {"error": str(failure)}
     sys.stdout.write(json.dumps(report))
     return 0
 
@@ -322,23 +193,21 @@ def small_volume(size):
     Windows program under Wine). Mounting needs root; elsewhere it skips."""
     if os.geteuid() != 0:
         raise Skip("mounting a small volume needs root")
-    folder = tempfile.mkdtemp(prefix="searchfilter-fault-volume-")
-    options = "size={},mode=0755".format(size)
-    mounted = subprocess.run(
-        ["mount", "-t", "tmpfs", "-o", options, "searchfilter-fault", folder],
-        stdin=subprocess.DEVNULL,
-        capture_output=True,
-    )
-    if mounted.returncode != 0:
-        os.rmdir(folder)
-        raise Skip("cannot mount a small volume: " + mounted.stderr.decode(errors="replace").strip())
-    try:
-        yield folder
-    finally:
-        if subprocess.run(["umount", folder], capture_output=True).returncode != 0:
-            subprocess.run(["umount", "--lazy", folder], capture_output=True)
-        with contextlib.suppress(OSError):
-            os.rmdir(folder)
+    with temp_folder("fault-volume") as folder:
+        options = "size={},mode=0755".format(size)
+        mounted = subprocess.run(
+            ["mount", "-t", "tmpfs", "-o", options, "searchfilter-fault", folder],
+            stdin=subprocess.DEVNULL,
+            capture_output=True,
+        )
+        if mounted.returncode != 0:
+            why = mounted.stderr.decode(errors="replace").strip()
+            raise Skip("cannot mount a small volume: " + why)
+        try:
+            yield folder
+        finally:
+            if subprocess.run(["umount", folder], capture_output=True).returncode != 0:
+                subprocess.run(["umount", "--lazy", folder], capture_output=True)
 
 
 def free_bytes(folder):

@@ -18,44 +18,49 @@ import argparse
 import hashlib
 import os
 import random
-import shlex
 import stat
 import sys
 import threading
-import traceback
 
-from fault_support import (
-    FILES,
-    FOLDERS,
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
+from fault_support import (  # noqa: E402
     MEASURE_FLAG,
     MIB,
-    OUTPUT,
-    TERMS,
-    TREE,
-    INPUTS,
-    Failure,
-    Program,
-    Skip,
+    FaultProgram,
     address_space_limit,
-    check,
-    check_equal,
     check_memory,
     file_size_limit,
     fill_volume,
     holding,
     measure_child,
-    output_bytes,
-    read_bytes,
     require_passable,
-    run,
     run_measured,
     small_volume,
-    temp_folder,
     unprivileged_user,
+)
+from program_runs import (  # noqa: E402
+    FILES,
+    FOLDERS,
+    INPUTS,
+    OUTPUT,
+    TERMS,
+    TREE,
+    Failure,
+    Skip,
+    add_program_options,
+    check,
+    check_equal,
+    check_unchanged,
+    output_bytes,
+    program_from_options,
+    read_bytes,
+    run_each,
+    temp_folder,
     write_bytes,
     write_inputs,
 )
-from reference import expected_block, is_modelled_term, split_lines, first_line
+from reference import expected_block, first_line, is_modelled_term, split_lines  # noqa: E402
 
 GIB = 1024 * MIB
 OUTPUT_WAIT = 5.0  # seconds the filter keeps trying an output list held by another
@@ -129,7 +134,7 @@ def concurrent_runs(program):
     want_block = block_of(inputs)
     with temp_folder("solo") as solo:
         write_inputs(solo, inputs)
-        run(program, solo, "solo run")
+        program.run(solo, "solo run")
         block = output_bytes(solo)
     check_equal(block, want_block, "solo run")
 
@@ -142,7 +147,7 @@ def concurrent_runs(program):
         def one_run(index):
             try:
                 barrier.wait(timeout=60)
-                run(program, race, "run {}".format(index + 1))
+                program.run(race, "run {}".format(index + 1))
             except (Failure, threading.BrokenBarrierError) as error:
                 errors[index] = str(error) or type(error).__name__
 
@@ -185,7 +190,7 @@ def output_held(program, kind, release_after):
         marker = b"line of the other writer\n" if kind == "ex" and release_after else b""
         seconds = release_after if release_after else 30.0
         with holding(path, kind, seconds, append=marker) as holder:
-            elapsed = run(program, folder, "run while held")
+            elapsed = program.run(folder, "run while held")
             still_held = holder.poll() is None
         got = read_bytes(path)
         if release_after:
@@ -203,7 +208,7 @@ def output_held(program, kind, release_after):
                 OUTPUT_WAIT - 1.0 <= elapsed < OUTPUT_WAIT + 1.5,
                 "gave up after {:.2f} s, want about {} s".format(elapsed, OUTPUT_WAIT),
             )
-            run(program, folder, "run after the lock was gone")
+            program.run(folder, "run after the lock was gone")
             check_equal(read_bytes(path), PRIOR + SMALL_BLOCK, "run after the lock was gone")
 
 
@@ -249,7 +254,7 @@ def no_wait_bound(program, preexec_fn):
         return NO_WAIT
     with temp_folder("startup") as other:
         os.chmod(other, 0o755)
-        return NO_WAIT + run(program, other, "start-up run", preexec_fn=preexec_fn)
+        return NO_WAIT + program.run(other, "start-up run", preexec_fn=preexec_fn)
 
 
 @test
@@ -262,14 +267,14 @@ def output_read_only_file(program):
         bound = no_wait_bound(program, become)
         os.chmod(path, 0o444)
         before = sorted(os.listdir(folder))
-        elapsed = run(program, folder, "run on a read-only list", preexec_fn=become)
+        elapsed = program.run(folder, "run on a read-only list", preexec_fn=become)
         check_equal(read_bytes(path), PRIOR, "read-only output list")
         check(os.stat(path).st_mode & 0o777 == 0o444, "the list's mode changed")
         check(sorted(os.listdir(folder)) == before, "the run left new entries")
         check(elapsed < bound, "took {:.2f} s, want no wait (< {:.2f} s)".format(elapsed, bound))
         # The same run may write once the list is writable: the denial was the cause.
         os.chmod(path, 0o644)
-        run(program, folder, "run on a writable list", preexec_fn=become)
+        program.run(folder, "run on a writable list", preexec_fn=become)
         check_equal(read_bytes(path), PRIOR + SMALL_BLOCK, "writable output list")
 
 
@@ -281,11 +286,11 @@ def folder_read_only(program):
         bound = no_wait_bound(program, become)
         os.chmod(folder, 0o555)
         before = sorted(os.listdir(folder))
-        elapsed = run(program, folder, "run in a read-only folder", preexec_fn=become)
+        elapsed = program.run(folder, "run in a read-only folder", preexec_fn=become)
         check(sorted(os.listdir(folder)) == before, "the run created {}".format(OUTPUT))
         check(elapsed < bound, "took {:.2f} s, want no wait (< {:.2f} s)".format(elapsed, bound))
         os.chmod(folder, 0o755)
-        run(program, folder, "run in a writable folder", preexec_fn=become)
+        program.run(folder, "run in a writable folder", preexec_fn=become)
         check_equal(output_bytes(folder), SMALL_BLOCK, "output in the writable folder")
 
 
@@ -311,7 +316,7 @@ def limited_writes(program, cases):
             write_inputs(folder, inputs)
             path = os.path.join(folder, OUTPUT)
             write_bytes(path, prior)
-            run(program, folder, label, preexec_fn=file_size_limit(limit))
+            program.run(folder, label, preexec_fn=file_size_limit(limit))
             want = prior + block if lands else prior
             check_equal(read_bytes(path), want, "{} (limit {} bytes)".format(label, limit))
 
@@ -363,7 +368,7 @@ def write_fails_disk_full(program):
         write_bytes(path, prior)
         for label, leave, lands in cases:
             fill_volume(filler, leave)
-            run(program, folder, label)
+            program.run(folder, label)
             os.remove(filler)
             want = prior + block if lands else prior
             check_equal(read_bytes(path), want, "{} ({} bytes free)".format(label, leave))
@@ -385,7 +390,7 @@ def output_over_4gib(program):
                 f.seek(size - len(tail))
                 f.write(tail)
             check(os.path.getsize(path) == size, "could not make a {} byte list".format(size))
-            run(program, folder, label)
+            program.run(folder, label)
             got_size, want_size = os.path.getsize(path), size + len(SMALL_BLOCK)
             check(got_size == want_size, "{}: size {}, want {}".format(label, got_size, want_size))
             with open(path, "rb") as f:
@@ -413,10 +418,7 @@ def run_inputs(program, inputs, label, output=None, dirs=(), fifos=()):
             os.mkfifo(os.path.join(folder, name))
         _, peak = run_measured(program, folder, label)
         check_memory(program, label, peak, memory_bound(inputs), "6 x input + 64 MiB")
-        for name, data in inputs.items():
-            if data is not None:
-                after = read_bytes(os.path.join(folder, name))
-                check(after == data, "{}: {} changed".format(label, name))
+        check_unchanged(folder, {n: data for n, data in inputs.items() if data is not None}, label)
         return output_bytes(folder)
 
 
@@ -451,7 +453,7 @@ def input_directories_and_fifos(program):
             write_inputs(folder, SMALL)
             path = os.path.join(folder, OUTPUT)
             os.mkdir(path) if kind == "directory" else os.mkfifo(path)
-            run(program, folder, label, timeout=30)
+            program.run(folder, label, timeout=30)
             mode = os.lstat(path).st_mode
             same = stat.S_ISDIR(mode) if kind == "directory" else stat.S_ISFIFO(mode)
             check(same, label + ": replaced")
@@ -583,7 +585,7 @@ def input_locked_exclusive(program):
                 write_inputs(folder, SMALL)
                 path = os.path.join(folder, name)
                 with holding(path, kind):
-                    run(program, folder, label)
+                    program.run(folder, label)
                 check_equal(output_bytes(folder), want, label)
                 check_equal(read_bytes(path), SMALL[name], label + ": input changed")
 
@@ -607,7 +609,7 @@ def out_of_memory(program):
                 write_bytes(os.path.join(folder, OUTPUT), output)
             state = "missing" if output is None else "present"
             label = "64 MiB for a 200 MiB list, output " + state
-            run(program, folder, label, preexec_fn=address_space_limit(64 * MIB))
+            program.run(folder, label, preexec_fn=address_space_limit(64 * MIB))
             check_equal(output_bytes(folder) or b"", output or b"", label)
             check(
                 output is not None or not os.path.exists(os.path.join(folder, OUTPUT)),
@@ -628,7 +630,7 @@ def out_of_memory(program):
         write_bytes(path, PRIOR)
         while limit <= 512 * MIB:
             label = "address space {} MiB".format(limit // MIB)
-            run(program, folder, label, preexec_fn=address_space_limit(limit))
+            program.run(folder, label, preexec_fn=address_space_limit(limit))
             got = read_bytes(path)
             if got == PRIOR + block:
                 break
@@ -644,8 +646,7 @@ def main(argv):
     if argv[:1] == [MEASURE_FLAG]:
         return measure_child(argv[1:])
     parser = argparse.ArgumentParser(description="Fault-injection and load tests of searchfilter.")
-    parser.add_argument("--binary", help="the searchfilter executable")
-    parser.add_argument("--emulator", default="", help='command put before the binary, e.g. "wine"')
+    add_program_options(parser)
     parser.add_argument("--list", action="store_true", help="print the test names and exit")
     parser.add_argument("tests", nargs="*", metavar="TEST", help="tests to run (default: all)")
     args = parser.parse_args(argv)
@@ -655,37 +656,14 @@ def main(argv):
         for name in by_name:
             print(name)
         return 0
-    if not args.binary:
-        parser.error("--binary is required")
-    binary = os.path.abspath(args.binary)
-    if not os.path.isfile(binary):
-        parser.error("no such binary: {}".format(binary))
-    emulator = shlex.split(args.emulator)
-    if emulator and os.sep in emulator[0]:
-        emulator[0] = os.path.abspath(emulator[0])  # the tests run in other folders
-    program = Program(binary, emulator)
+    program = program_from_options(parser, args, FaultProgram)
 
-    passed = failed = 0
-    for name in args.tests or list(by_name):
-        try:
-            if name not in by_name:
-                raise Failure("no such test")
-            by_name[name](program)
-        except Skip as reason:
-            print("SKIP {}: {}".format(name, reason), flush=True)
-            continue
-        except Failure as failure:
-            print("FAIL {}: {}".format(name, failure), flush=True)
-            failed += 1
-            continue
-        except Exception:  # a broken test is a failure too, with its trace
-            print("FAIL {}: {}".format(name, traceback.format_exc().strip()), flush=True)
-            failed += 1
-            continue
-        print("PASS {}".format(name), flush=True)
-        passed += 1
-    print("{} passed, {} failed".format(passed, failed))
-    return 1 if failed else 0
+    def run_one(name):
+        if name not in by_name:
+            raise Failure("no such test")
+        by_name[name](program)
+
+    return run_each(args.tests or list(by_name), run_one)
 
 
 if __name__ == "__main__":
