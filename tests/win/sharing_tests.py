@@ -14,20 +14,35 @@ output list that another process holds, and for nothing else.
 
 import argparse
 import os
-import shlex
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
-OUTPUT = "searchOutputList.txt"
-TERMS = "searchTermsList.txt"
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
+from program_runs import (  # noqa: E402
+    FILES,
+    FOLDERS,
+    OUTPUT,
+    TERMS,
+    TREE,
+    Failure,
+    add_program_options,
+    check_entries,
+    check_equal,
+    check_unchanged,
+    program_from_options,
+    read_bytes,
+    run_each,
+    temp_folder,
+    write_inputs,
+)
+
 INPUTS = {
-    "searchTreeName.txt": b"Tree\n",
+    TREE: b"Tree\n",
     TERMS: b"notas\n",
-    "foldersScratch.txt": "C:\\Docs\nC:\\Música\n".encode(),
-    "filesScratch.txt": "notas.txt\nRelatório.pdf\n".encode(),
+    FOLDERS: "C:\\Docs\nC:\\Música\n".encode(),
+    FILES: "notas.txt\nRelatório.pdf\n".encode(),
 }
 PRIOR = b"earlier block\n"
 FULL_BLOCK = b"Tree\nC:\\Docs\\notas.txt\n"
@@ -61,15 +76,6 @@ CASES = {
 }
 
 
-class CaseFailure(Exception):
-    pass
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
 def start_holder(command, work_dir, name, access, share, milliseconds):
     """Starts hold_file and returns it once its marker says that it holds the file."""
     holder = subprocess.Popen(
@@ -84,10 +90,10 @@ def start_holder(command, work_dir, name, access, share, milliseconds):
     while not os.path.exists(marker):
         if holder.poll() is not None:
             _, err = holder.communicate()
-            raise CaseFailure("hold_file could not hold {}: {!r}".format(name, err))
+            raise Failure("hold_file could not hold {}: {!r}".format(name, err))
         if time.monotonic() > deadline:
             holder.kill()
-            raise CaseFailure("hold_file did not hold {} within {} s".format(name, START_TIMEOUT))
+            raise Failure("hold_file did not hold {} within {} s".format(name, START_TIMEOUT))
         time.sleep(0.01)
     return holder
 
@@ -97,129 +103,82 @@ def finish_holder(holder):
         _, err = holder.communicate(timeout=START_TIMEOUT)
     except subprocess.TimeoutExpired:
         holder.kill()
-        raise CaseFailure("hold_file did not end")
+        raise Failure("hold_file did not end")
     if holder.returncode != 0:
-        raise CaseFailure("hold_file exit code {}: {!r}".format(holder.returncode, err))
-
-
-def run_filter(command, work_dir):
-    """Runs the filter once; returns how long it took in seconds."""
-    start = time.monotonic()
-    try:
-        result = subprocess.run(
-            command,
-            cwd=work_dir,
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-            timeout=RUN_TIMEOUT,
-        )
-    except subprocess.TimeoutExpired:
-        raise CaseFailure("the filter did not end in {} s".format(RUN_TIMEOUT))
-    elapsed = time.monotonic() - start
-    if result.returncode != 0:
-        raise CaseFailure("exit code {}, want 0".format(result.returncode))
-    if result.stdout or result.stderr:
-        raise CaseFailure(
-            "wrote stdout {!r} stderr {!r}".format(result.stdout[:200], result.stderr[:200])
-        )
-    return elapsed
+        raise Failure("hold_file exit code {}: {!r}".format(holder.returncode, err))
 
 
 def check_timing(timing, hold, elapsed):
     if timing == "at_once" and elapsed >= AT_ONCE:
-        raise CaseFailure("took {:.1f} s, want an answer at once (< {} s)".format(elapsed, AT_ONCE))
+        raise Failure("took {:.1f} s, want an answer at once (< {} s)".format(elapsed, AT_ONCE))
     if timing == "until_release":
         # The run started just after the file was taken, so it cannot have
         # written before the release unless it ignored the holder.
         least = hold / 1000.0 / 2
         if not least <= elapsed < OUTPUT_WAIT:
-            raise CaseFailure(
+            raise Failure(
                 "took {:.1f} s, want a wait until the release ({} to {} s)".format(
                     elapsed, least, OUTPUT_WAIT
                 )
             )
     if timing == "full_wait" and elapsed < OUTPUT_WAIT - 0.1:
-        raise CaseFailure("took {:.1f} s, want the full wait of {} s".format(elapsed, OUTPUT_WAIT))
+        raise Failure("took {:.1f} s, want the full wait of {} s".format(elapsed, OUTPUT_WAIT))
 
 
-def run_case(name, emulator, binary, holder_exe):
+def run_case(name, program, holder_exe):
     held, access, share, hold, want_output, timing = CASES[name]
-    work_dir = tempfile.mkdtemp(prefix="searchfilter-sharing-")
-    try:
-        for file_name, content in list(INPUTS.items()) + [(OUTPUT, PRIOR)]:
-            with open(os.path.join(work_dir, file_name), "wb") as f:
-                f.write(content)
-
+    holder_command = program.emulator + [holder_exe]
+    with temp_folder("sharing") as work_dir:
+        write_inputs(work_dir, {**INPUTS, OUTPUT: PRIOR})
         holder = None
         if hold == "readonly":
             result = subprocess.run(
-                emulator + [holder_exe, "--readonly", held], cwd=work_dir, capture_output=True
+                holder_command + ["--readonly", held], cwd=work_dir, capture_output=True
             )
             if result.returncode != 0:
-                raise CaseFailure("could not make {} read-only: {!r}".format(held, result.stderr))
+                raise Failure("could not make {} read-only: {!r}".format(held, result.stderr))
         else:
-            holder = start_holder(emulator + [holder_exe], work_dir, held, access, share, hold)
+            holder = start_holder(holder_command, work_dir, held, access, share, hold)
         try:
-            elapsed = run_filter(emulator + [binary], work_dir)
+            elapsed = program.run(work_dir, "the filter", RUN_TIMEOUT)
             # The file must still have been held when the run ended, or the
             # case tested nothing.
             if holder is not None and hold >= 4000 and holder.poll() is not None:
-                raise CaseFailure("hold_file let go of {} before the run ended".format(held))
+                raise Failure("hold_file let go of {} before the run ended".format(held))
         finally:
             if holder is not None:
                 finish_holder(holder)
 
         check_timing(timing, hold, elapsed)
-        got = read_bytes(os.path.join(work_dir, OUTPUT))
-        if got != want_output:
-            raise CaseFailure("{} holds {!r}, want {!r}".format(OUTPUT, got, want_output))
-        for file_name, content in INPUTS.items():
-            if read_bytes(os.path.join(work_dir, file_name)) != content:
-                raise CaseFailure("input {} changed".format(file_name))
-        left = sorted(set(os.listdir(work_dir)) - set(INPUTS) - {OUTPUT})
-        if left:
-            raise CaseFailure("unexpected files left: {}".format(left))
-        return elapsed
-    finally:
-        shutil.rmtree(work_dir, ignore_errors=True)
+        check_equal(read_bytes(os.path.join(work_dir, OUTPUT)), want_output, OUTPUT)
+        check_unchanged(work_dir, INPUTS, "after the run")
+        check_entries(work_dir, set(INPUTS) | {OUTPUT}, "after the run")
+        return "{:.1f} s".format(elapsed)
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description="Sharing tests of the Windows build.")
-    parser.add_argument("--binary", help="searchfilter.exe")
-    parser.add_argument("--holder", help="hold_file.exe")
-    parser.add_argument(
-        "--emulator", default="", help="command put before each .exe, e.g. wine_run.sh"
+    add_program_options(
+        parser, "searchfilter.exe", "command put before each .exe, e.g. wine_run.sh"
     )
+    parser.add_argument("--holder", help="hold_file.exe")
     parser.add_argument("--list", action="store_true", help="print the case names and exit")
     parser.add_argument("cases", nargs="*", metavar="CASE")
     args = parser.parse_args(argv)
     if args.list:
         print("\n".join(CASES))
         return 0
-    if not args.binary or not args.holder:
-        parser.error("--binary and --holder are required")
-    emulator = shlex.split(args.emulator)
-    if emulator and os.sep in emulator[0]:
-        emulator[0] = os.path.abspath(emulator[0])  # the cases run in other folders
-    binary = os.path.abspath(args.binary)
+    if not args.holder:
+        parser.error("--holder is required")
+    program = program_from_options(parser, args)
     holder_exe = os.path.abspath(args.holder)
 
-    passed = failed = 0
-    for name in args.cases or list(CASES):
-        try:
-            if name not in CASES:
-                raise CaseFailure("no such case")
-            elapsed = run_case(name, emulator, binary, holder_exe)
-        except CaseFailure as failure:
-            print("FAIL {}: {}".format(name, failure), flush=True)
-            failed += 1
-        else:
-            print("PASS {} ({:.1f} s)".format(name, elapsed), flush=True)
-            passed += 1
-    print("{} passed, {} failed".format(passed, failed))
-    return 1 if failed else 0
+    def run_one(name):
+        if name not in CASES:
+            raise Failure("no such case")
+        return run_case(name, program, holder_exe)
+
+    return run_each(args.cases or list(CASES), run_one)
 
 
 if __name__ == "__main__":
