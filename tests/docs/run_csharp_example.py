@@ -12,9 +12,11 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 
 REPO_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(REPO_ROOT, "tests", "support"))
+from program_runs import temp_folder  # noqa: E402
+
 SOURCE = os.path.join(REPO_ROOT, "examples", "csharp", "CallSearchfilter.cs")
 EXPECTED = os.path.join(REPO_ROOT, "tests", "e2e", "cases", "typical_run", "expected.txt")
 TIMEOUT_SECONDS = 120
@@ -30,7 +32,7 @@ def main(argv):
         return 1
     with open(EXPECTED, "rb") as f:
         want = f.read().split(b"\n", 1)[1]  # the kept lines, without the header line
-    with tempfile.TemporaryDirectory(prefix="csharp-example-") as work:
+    with temp_folder("csharp-example") as work:
         program = os.path.join(work, "CallSearchfilter.exe")
         folder = os.path.join(work, "lists")
         os.mkdir(folder)

@@ -18,16 +18,17 @@ must count the same locations.
 """
 
 import argparse
+import functools
 import os
 import re
-import subprocess
 import sys
-import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO_ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO_ROOT, "tools"))
+sys.path.insert(0, os.path.join(REPO_ROOT, "tests", "support"))
 from gen_lower_table import DEFAULT_INPUT, read_lowercase_map  # noqa: E402
+from program_runs import Failure, run_captured, run_each, temp_folder  # noqa: E402
 
 SEARCH_TREE = os.path.join(REPO_ROOT, "tools", "search_tree.py")
 TIMEOUT_SECONDS = 120
@@ -80,10 +81,6 @@ CASES = [
     ("names_with_line_ends_not_listed", ["break", "return", "hidden"], True),
     ("folder_text_ends_with_slash", ["/"], True),
 ]
-
-
-class CaseFailure(Exception):
-    pass
 
 
 def make_tree(root, linux):
@@ -153,17 +150,7 @@ def as_bytes(term):
 
 
 def run(command, cwd, env=None):
-    try:
-        return subprocess.run(
-            command,
-            cwd=cwd,
-            env=env,
-            stdin=subprocess.DEVNULL,
-            capture_output=True,
-            timeout=TIMEOUT_SECONDS,
-        )
-    except subprocess.TimeoutExpired:
-        raise CaseFailure(f"timed out after {TIMEOUT_SECONDS} s: {command}")
+    return run_captured(command, cwd, "the front end", TIMEOUT_SECONDS, env=env)
 
 
 class PythonFrontEnd:
@@ -185,7 +172,7 @@ class PythonFrontEnd:
         paths = result.stdout.splitlines()
         stray = [path for path in paths if not path.startswith(prefix)]
         if stray:
-            raise CaseFailure(f"paths outside the tree: {stray}")
+            raise Failure(f"paths outside the tree: {stray}")
         return result, [path[len(prefix) :] for path in paths]
 
 
@@ -210,7 +197,7 @@ class WindowsFrontEnd:
         paths = result.stdout.decode("utf-8", "replace").splitlines()
         stray = [path for path in paths if not path.startswith("tree\\")]
         if stray:
-            raise CaseFailure(f"paths outside the tree: {stray}")
+            raise Failure(f"paths outside the tree: {stray}")
         return result, [path[len("tree\\") :].replace("\\", "/").encode() for path in paths]
 
 
@@ -221,39 +208,29 @@ UNLISTED = re.compile(rb"(\d+) names holding CR or LF not listed")
 def check_case(front_end, work, terms, locations, unlistable, folding):
     result, got = front_end.search(work, list(terms))
     if result.returncode != 0:
-        raise CaseFailure(f"exit code {result.returncode}: {result.stderr!r}")
+        raise Failure(f"exit code {result.returncode}: {result.stderr!r}")
     want = expected_paths(locations, [as_bytes(term) for term in terms], folding)
     if sorted(got) != want:
         missing = sorted(set(want) - set(got))
         extra = sorted(set(got) - set(want))
-        raise CaseFailure(f"kept {sorted(got)}, want {want} (missing {missing}, extra {extra})")
+        raise Failure(f"kept {sorted(got)}, want {want} (missing {missing}, extra {extra})")
     summary = SUMMARY.search(result.stderr)
     if not summary:
-        raise CaseFailure(f"no summary line on stderr: {result.stderr!r}")
+        raise Failure(f"no summary line on stderr: {result.stderr!r}")
     if (int(summary[1]), int(summary[2])) != (len(locations), len(want)):
-        raise CaseFailure(
+        raise Failure(
             f"summary {summary[0]!r}, want {len(locations)} locations and {len(want)} kept"
         )
     unlisted = UNLISTED.search(result.stderr)
     if (int(unlisted[1]) if unlisted else 0) != unlistable:
-        raise CaseFailure(f"summary {result.stderr!r} should count {unlistable} unlisted names")
+        raise Failure(f"summary {result.stderr!r} should count {unlistable} unlisted names")
 
 
 def check_failed_run_reported(front_end, work):
     """A filter run that leaves no block is a failure, never an empty answer."""
     result, paths = front_end.search(work, ["x"], front_end.failing_filter)
     if result.returncode != 1 or paths or front_end.failure_message not in result.stderr:
-        raise CaseFailure(f"exit {result.returncode}, kept {paths}, stderr {result.stderr!r}")
-
-
-def attempt(name, check, *args):
-    try:
-        check(*args)
-    except CaseFailure as failure:
-        print(f"FAIL {name}: {failure}")
-        return False
-    print(f"PASS {name}")
-    return True
+        raise Failure(f"exit {result.returncode}, kept {paths}, stderr {result.stderr!r}")
 
 
 def main(argv):
@@ -279,20 +256,22 @@ def main(argv):
     folding = Folding(args.unicode_data)
     linux = front_end.linux
     cases = [(name, terms) for name, terms, linux_only in CASES if linux or not linux_only]
-    results = []
-    with tempfile.TemporaryDirectory(prefix="search-tree-test-") as work:
+    with temp_folder("search-tree-test") as work:
         work = os.fsencode(work)
         make_tree(os.path.join(work, b"tree"), linux)
         locations, unlistable = reference_locations(os.path.join(work, b"tree"), linux)
         if unlistable != (UNLISTABLE_NAMES if linux else 0):
             raise SystemExit(f"the reference walk found {unlistable} unlistable names")
-        for name, terms in cases:
-            check = (check_case, front_end, work, terms, locations, unlistable, folding)
-            results.append(attempt(name, *check))
-        results.append(attempt("failed_run_reported", check_failed_run_reported, front_end, work))
-    failures = results.count(False)
-    print(f"{len(results) - failures} passed, {failures} failed")
-    return 1 if failures else 0
+        checks = {
+            name: functools.partial(
+                check_case, front_end, work, terms, locations, unlistable, folding
+            )
+            for name, terms in cases
+        }
+        checks["failed_run_reported"] = functools.partial(
+            check_failed_run_reported, front_end, work
+        )
+        return run_each(list(checks), lambda name: checks[name]())
 
 
 if __name__ == "__main__":

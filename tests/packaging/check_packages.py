@@ -16,28 +16,27 @@ project's version, and that version must be the first entry of CHANGELOG.md.
 import argparse
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tarfile
-import tempfile
 import zipfile
 
 REPO_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(REPO_ROOT, "tests", "support"))
+from program_runs import (  # noqa: E402
+    OUTPUT,
+    Failure,
+    Program,
+    check_equal,
+    read_bytes,
+    temp_folder,
+    write_inputs,
+)
+
 EXAMPLE = os.path.join(REPO_ROOT, "examples", "typical")
 EXAMPLE_CASE = os.path.join(REPO_ROOT, "tests", "e2e", "cases", "typical_run")
-OUTPUT_NAME = "searchOutputList.txt"
 DOCS = ("README.md", "LICENSE")
 TIMEOUT_SECONDS = 60
-
-
-class PackageFailure(Exception):
-    pass
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def project_version(build_dir):
@@ -45,20 +44,20 @@ def project_version(build_dir):
         for line in cache:
             if line.startswith("CMAKE_PROJECT_VERSION:"):
                 return line.split("=", 1)[1].strip()
-    raise PackageFailure(f"no project version in {build_dir}/CMakeCache.txt")
+    raise Failure(f"no project version in {build_dir}/CMakeCache.txt")
 
 
 def check_changelog(version):
     with open(os.path.join(REPO_ROOT, "CHANGELOG.md"), encoding="utf-8") as changelog:
         entries = re.findall(r"^## (\S+)", changelog.read(), re.MULTILINE)
     if not entries or entries[0] != version:
-        raise PackageFailure(f"CHANGELOG.md's first entry is {entries[:1]}, want {version}")
+        raise Failure(f"CHANGELOG.md's first entry is {entries[:1]}, want {version}")
 
 
 def run(command, **kwargs):
     result = subprocess.run(command, capture_output=True, timeout=TIMEOUT_SECONDS, **kwargs)
     if result.returncode != 0:
-        raise PackageFailure(f"{command} failed ({result.returncode}): {result.stderr!r}")
+        raise Failure(f"{command} failed ({result.returncode}): {result.stderr!r}")
     return result.stdout
 
 
@@ -70,10 +69,10 @@ def build_packages(preset, folder):
 def check_files(unpacked, program, doc_dir, built_program):
     """The program is the one built, and the documents are the repository's."""
     if read_bytes(program) != read_bytes(built_program):
-        raise PackageFailure(f"{program} is not {built_program}")
+        raise Failure(f"{program} is not {built_program}")
     for name in DOCS:
         if read_bytes(os.path.join(doc_dir, name)) != read_bytes(os.path.join(REPO_ROOT, name)):
-            raise PackageFailure(f"{name} in the package differs from the repository's")
+            raise Failure(f"{name} in the package differs from the repository's")
     files = sorted(
         os.path.relpath(os.path.join(folder, name), unpacked)
         for folder, _, names in os.walk(unpacked)
@@ -84,32 +83,20 @@ def check_files(unpacked, program, doc_dir, built_program):
         for path in [program] + [os.path.join(doc_dir, name) for name in DOCS]
     )
     if files != want:
-        raise PackageFailure(f"unpacked files {files}, want {want}")
+        raise Failure(f"unpacked files {files}, want {want}")
 
 
-def check_example_run(command):
+def check_example_run(program):
     """The unpacked program, run in a copy of examples/typical, appends the expected block."""
-    for name in os.listdir(EXAMPLE):
-        if read_bytes(os.path.join(EXAMPLE, name)) != read_bytes(os.path.join(EXAMPLE_CASE, name)):
-            raise PackageFailure(f"examples/typical/{name} differs from the typical_run case's")
-    with tempfile.TemporaryDirectory(prefix="package-run-") as work:
-        for name in os.listdir(EXAMPLE):
-            shutil.copyfile(os.path.join(EXAMPLE, name), os.path.join(work, name))
-        result = subprocess.run(
-            command,
-            cwd=work,
-            stdin=subprocess.DEVNULL,
-            capture_output=True,
-            timeout=TIMEOUT_SECONDS,
-        )
-        if result.returncode != 0 or result.stdout or result.stderr:
-            raise PackageFailure(
-                f"{command}: exit {result.returncode}, {result.stdout!r}, {result.stderr!r}"
-            )
-        got = read_bytes(os.path.join(work, OUTPUT_NAME))
-    want = read_bytes(os.path.join(EXAMPLE_CASE, "expected.txt"))
-    if got != want:
-        raise PackageFailure(f"{OUTPUT_NAME} holds {got!r}, want {want!r}")
+    example = {name: read_bytes(os.path.join(EXAMPLE, name)) for name in os.listdir(EXAMPLE)}
+    for name, data in example.items():
+        if data != read_bytes(os.path.join(EXAMPLE_CASE, name)):
+            raise Failure(f"examples/typical/{name} differs from the typical_run case's")
+    with temp_folder("package-run") as work:
+        write_inputs(work, example)
+        program.run(work, f"{program.binary} on examples/typical", TIMEOUT_SECONDS)
+        got = read_bytes(os.path.join(work, OUTPUT))
+    check_equal(got, read_bytes(os.path.join(EXAMPLE_CASE, "expected.txt")), OUTPUT)
 
 
 def check_tarball(path, built_program, scratch):
@@ -119,7 +106,7 @@ def check_tarball(path, built_program, scratch):
     top = os.path.join(unpacked, os.path.basename(path)[: -len(".tar.gz")])
     program = os.path.join(top, "bin", "searchfilter")
     check_files(unpacked, program, os.path.join(top, "share", "doc", "searchfilter"), built_program)
-    check_example_run([program])
+    check_example_run(Program(program))
 
 
 def check_deb(path, version, built_program, scratch):
@@ -127,7 +114,7 @@ def check_deb(path, version, built_program, scratch):
     architecture = run(["dpkg", "--print-architecture"]).decode().strip()
     want_fields = f"Package: searchfilter\nVersion: {version}\nArchitecture: {architecture}\n"
     if fields != want_fields:
-        raise PackageFailure(f"control fields {fields!r}, want {want_fields!r}")
+        raise Failure(f"control fields {fields!r}, want {want_fields!r}")
     listed = sorted(
         line.split()[-1]
         for line in run(["dpkg-deb", "-c", path]).decode().splitlines()
@@ -137,13 +124,13 @@ def check_deb(path, version, built_program, scratch):
         ["./usr/bin/searchfilter"] + [f"./usr/share/doc/searchfilter/{name}" for name in DOCS]
     )
     if listed != want_listed:
-        raise PackageFailure(f"dpkg-deb -c lists {listed}, want {want_listed}")
+        raise Failure(f"dpkg-deb -c lists {listed}, want {want_listed}")
     unpacked = os.path.join(scratch, "deb")
     run(["dpkg-deb", "-x", path, unpacked])
     program = os.path.join(unpacked, "usr", "bin", "searchfilter")
     doc_dir = os.path.join(unpacked, "usr", "share", "doc", "searchfilter")
     check_files(unpacked, program, doc_dir, built_program)
-    check_example_run([program])
+    check_example_run(Program(program))
 
 
 def check_zip(path, emulator, built_program, scratch):
@@ -154,7 +141,7 @@ def check_zip(path, emulator, built_program, scratch):
     program = os.path.join(top, "searchfilter.exe")
     check_files(unpacked, program, top, built_program)
     if emulator:
-        check_example_run([emulator, program])
+        check_example_run(Program(program, [emulator]))
     else:
         print("note: no --emulator, so the unpacked searchfilter.exe was not run")
 
@@ -163,7 +150,7 @@ def check_preset(preset, emulator):
     build_dir = os.path.join(REPO_ROOT, "build", preset)
     version = project_version(build_dir)
     check_changelog(version)
-    with tempfile.TemporaryDirectory(prefix="packages-") as scratch:
+    with temp_folder("packages") as scratch:
         folder = os.path.join(scratch, "packages")
         made = build_packages(preset, folder)
         if preset.startswith("windows"):
@@ -184,7 +171,7 @@ def check_preset(preset, emulator):
                 lambda path: check_deb(path, version, built, scratch),
             ]
         if sorted(made) != sorted(want):
-            raise PackageFailure(f"cpack made {made}, want {want}")
+            raise Failure(f"cpack made {made}, want {want}")
         for name, check in zip(want, checks):
             check(os.path.join(folder, name))
             print(f"PASS {name}")
@@ -198,7 +185,7 @@ def main(argv):
     emulator = os.path.abspath(args.emulator) if args.emulator else None
     try:
         check_preset(args.preset, emulator)
-    except PackageFailure as failure:
+    except Failure as failure:
         print(f"FAIL {args.preset} packages: {failure}")
         return 1
     return 0
