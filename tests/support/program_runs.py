@@ -174,9 +174,8 @@ def exit_text(code):
 
 def check_silent_success(label, returncode, stdout, stderr):
     if returncode != 0:
-        raise Failure(
-            "{}: {}, want 0 (stderr {})".format(label, exit_text(returncode), describe_bytes(stderr))
-        )
+        why = "{}, want 0 (stderr {})".format(exit_text(returncode), describe_bytes(stderr))
+        raise Failure("{}: {}".format(label, why))
     check(not stdout, "{}: wrote to stdout: {}".format(label, describe_bytes(stdout)))
     check(not stderr, "{}: wrote to stderr: {}".format(label, describe_bytes(stderr)))
 
