@@ -58,9 +58,8 @@ TEST(Win32Devices, DevicesAndPipesCountAsFailed) {
             }
             ASSERT_TRUE(pipe.addInstance());
             BackendFile file;
-            const OpenStatus result = update
-                                              ? os::openForUpdate(c.name.c_str(), file.handle())
-                                              : os::openForReading(c.name.c_str(), file.handle());
+            const OpenStatus result = update ? os::openForUpdate(c.name.c_str(), file.handle())
+                                             : os::openForReading(c.name.c_str(), file.handle());
             EXPECT_EQ(result, OpenStatus::failed);
             EXPECT_EQ(file.handle(), os::kNoHandle);
         }

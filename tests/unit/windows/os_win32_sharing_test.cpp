@@ -126,7 +126,7 @@ TEST_F(Win32SharingTest, FailuresThatWaitingWouldNotCureAreNotBusy) {
         SCOPED_TRACE(c.what);
         BackendFile file;
         const OpenStatus result = c.reading ? os::openForReading(c.name.c_str(), file.handle())
-                                                : os::openForUpdate(c.name.c_str(), file.handle());
+                                            : os::openForUpdate(c.name.c_str(), file.handle());
         EXPECT_STREQ(describe(result), "failed");
         EXPECT_EQ(file.handle(), os::kNoHandle);
     }
