@@ -189,8 +189,10 @@ void engineArgs(benchmark::internal::Benchmark* bench) {
     add(TermEngine::dfa, Isa::scalar, {1, 20, 200, 2000});
     add(TermEngine::pair, Isa::sse2, {1, 3});
     add(TermEngine::pair, Isa::avx2, {1, 3});
+    add(TermEngine::pair, Isa::avx512, {1, 3});
     add(TermEngine::teddy, Isa::ssse3, {3, 20, 48});
     add(TermEngine::teddy, Isa::avx2, {3, 20, 48, 64});
+    add(TermEngine::teddy, Isa::avx512, {3, 20, 48, 64});
 }
 BENCHMARK(Engine)->Apply(engineArgs)->Unit(benchmark::kMillisecond);
 

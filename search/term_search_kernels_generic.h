@@ -6,11 +6,6 @@
 // each set inside its namespace and target region, after the includes it
 // needs.
 
-// The marks of positions whose bits (one per position) are all set.
-constexpr Bytes::Mask kAllPositions = Bytes::kWidth == 8 * sizeof(Bytes::Mask)
-                                          ? ~Bytes::Mask{0}
-                                          : (Bytes::Mask{1} << Bytes::kWidth) - 1;
-
 // ---- Pair filter ----
 
 template <CaseMode Mode>
@@ -29,8 +24,8 @@ Bytes::Mask pairMarks(const TermSearch& search, const unsigned char* at) {
     for (const TermAnchors& anchor : search.anchors) {
         const Bytes near = loadAnchor<Mode>(at + anchor.nearOffset, anchor.nearByte);
         const Bytes far = loadAnchor<Mode>(at + anchor.farOffset, anchor.farByte);
-        marks |= ((near == Bytes::splat(anchor.nearByte)) & (far == Bytes::splat(anchor.farByte)))
-                     .mask();
+        marks |= near.equalMask(Bytes::splat(anchor.nearByte)) &
+                 far.equalMask(Bytes::splat(anchor.farByte));
     }
     return marks;
 }
@@ -48,7 +43,7 @@ std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::
         for (; size - at >= kStep + reach; at += kStep) {
             const Bytes near = loadAnchor<Mode>(text + at + anchor.nearOffset, anchor.nearByte);
             const Bytes far = loadAnchor<Mode>(text + at + anchor.farOffset, anchor.farByte);
-            const Bytes::Mask marks = ((near == nearByte) & (far == farByte)).mask();
+            const Bytes::Mask marks = near.equalMask(nearByte) & far.equalMask(farByte);
             if (marks != 0) {
                 const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
                 if (hit != kNoOccurrence) return hit;
@@ -98,36 +93,52 @@ V teddyBuckets(const V* lo, const V* hi, const unsigned char* at) {
     return result;
 }
 
-// Confirms the positions of one step whose buckets are not empty.
+// Confirms the marked positions of one step.
 template <class V, CaseMode Mode>
 std::size_t confirmStep(const TermSearch& search, const unsigned char* text, std::size_t size,
-                        std::size_t at, V found) {
-    const typename V::Mask marks = (found == V::zero()).mask() ^ kAllPositions;
-    if (marks == 0) return kNoOccurrence;
-    alignas(32) std::uint8_t buckets[V::kWidth];
+                        std::size_t at, V found, typename V::Mask marks) {
+    alignas(64) std::uint8_t buckets[V::kWidth];
     found.store(buckets);
     return confirmTeddy<Mode>(search, text, size, at, marks, buckets);
+}
+
+template <class V, unsigned M>
+void loadTeddyTables(const TermSearch& search, V* lo, V* hi) {
+    for (unsigned p = 0; p < M; ++p) {
+        lo[p] = teddyTable<V>(search.teddy.lo[p]);
+        hi[p] = teddyTable<V>(search.teddy.hi[p]);
+    }
 }
 
 template <class V, unsigned M, CaseMode Mode>
 std::size_t findTeddy(const TermSearch& search, const unsigned char* text, std::size_t size) {
     V lo[M];
     V hi[M];
-    for (unsigned p = 0; p < M; ++p) {
-        lo[p] = teddyTable<V>(search.teddy.lo[p]);
-        hi[p] = teddyTable<V>(search.teddy.hi[p]);
-    }
     std::size_t at = 0;
-    for (; size - at >= V::kWidth - 1 + M; at += V::kWidth) {
-        const std::size_t hit =
-            confirmStep<V, Mode>(search, text, size, at, teddyBuckets<V, M>(lo, hi, text + at));
+    while (size - at >= V::kWidth - 1 + M) {
+        // The tables are loaded again after each confirmation: kept across
+        // its call, they lived on the stack and were reloaded at every step.
+        loadTeddyTables<V, M>(search, lo, hi);
+        V found = V::zero();
+        typename V::Mask marks = 0;
+        for (; size - at >= V::kWidth - 1 + M; at += V::kWidth) {
+            found = teddyBuckets<V, M>(lo, hi, text + at);
+            marks = found.nonZeroMask();
+            if (marks != 0) break;
+        }
+        if (marks == 0) break;
+        const std::size_t hit = confirmStep<V, Mode>(search, text, size, at, found, marks);
         if (hit != kNoOccurrence) return hit;
+        at += V::kWidth;
     }
     TextTail tail;
     for (; at < size; at += V::kWidth) {
+        loadTeddyTables<V, M>(search, lo, hi);
         fillTail(tail, text, size, at);
-        const std::size_t hit =
-            confirmStep<V, Mode>(search, text, size, at, teddyBuckets<V, M>(lo, hi, tail.bytes));
+        const V found = teddyBuckets<V, M>(lo, hi, tail.bytes);
+        const typename V::Mask marks = found.nonZeroMask();
+        if (marks == 0) continue;
+        const std::size_t hit = confirmStep<V, Mode>(search, text, size, at, found, marks);
         if (hit != kNoOccurrence) return hit;
     }
     return kNoOccurrence;

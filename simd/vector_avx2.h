@@ -47,6 +47,8 @@ struct Bytes {
 
     std::uint32_t mask() const { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
     bool anySet() const { return _mm256_testz_si256(v, v) == 0; }
+    Mask equalMask(Bytes other) const { return (*this == other).mask(); }
+    Mask nonZeroMask() const { return ~(*this == zero()).mask(); }
     std::size_t sum() const {
         const __m256i sums = _mm256_sad_epu8(v, _mm256_setzero_si256());
         const __m128i halves =

@@ -47,6 +47,8 @@ struct Bytes {
 
     Mask mask() const { return _mm512_movepi8_mask(v); }
     bool anySet() const { return _mm512_test_epi8_mask(v, v) != 0; }
+    Mask equalMask(Bytes other) const { return _mm512_cmpeq_epi8_mask(v, other.v); }
+    Mask nonZeroMask() const { return _mm512_test_epi8_mask(v, v); }
     std::size_t sum() const {
         const __m512i sums = _mm512_sad_epu8(v, _mm512_setzero_si512());
         return static_cast<std::size_t>(_mm512_reduce_add_epi64(sums));
