@@ -5,15 +5,15 @@
 
 // The smaller of a byte and itself XOR CR is 0 exactly for CR and NUL.
 template <class V>
-V crOrNul(V bytes) {
-    return bytes.min(bytes ^ V::splat('\r')) == V::zero();
+V crOrNulDistance(V bytes) {
+    return bytes.min(bytes ^ V::splat('\r'));
 }
 
 // The LFs of a block, counted a machine word of mask at a time.
 inline std::size_t lineFeedsIn(const Block& block) {
-    const Block lineFeeds = block == Bytes::splat('\n');
+    const Bytes lineFeed = Bytes::splat('\n');
     return [&]<std::size_t... Words>(std::index_sequence<Words...>) {
-        return (popcount(lineFeeds.maskWord(Words)) + ...);
+        return (popcount(block.equalMaskWord(Words, lineFeed)) + ...);
     }
     (std::make_index_sequence<Block::kMaskWords>());
 }
@@ -31,7 +31,7 @@ inline std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::si
 }
 
 inline std::uint64_t lineFeedMask(const char* group) {
-    return (Block::load(group) == Bytes::splat('\n')).mask();
+    return Block::load(group).equalMask(Bytes::splat('\n'));
 }
 
 inline std::size_t countLineFeeds(const char* begin, std::size_t size) {
@@ -52,9 +52,11 @@ inline std::size_t countLineFeeds(const char* begin, std::size_t size) {
 }
 
 inline bool hasCrOrNul(const Block& block) {
-    Bytes any = crOrNul(block.part[0]);
-    for (std::size_t i = 1; i < Block::kParts; ++i) any = any | crOrNul(block.part[i]);
-    return any.anySet();
+    Bytes nearest = crOrNulDistance(block.part[0]);
+    for (std::size_t i = 1; i < Block::kParts; ++i) {
+        nearest = nearest.min(crOrNulDistance(block.part[i]));
+    }
+    return nearest.equalMask(Bytes::zero()) != 0;
 }
 
 inline std::size_t findCrOrNul(const char* begin, std::size_t size) {
@@ -62,7 +64,7 @@ inline std::size_t findCrOrNul(const char* begin, std::size_t size) {
     // Whole blocks first, one test each; the vector steps then find the byte.
     while (size - at >= 64 && !hasCrOrNul(Block::load(begin + at))) at += 64;
     for (; size - at >= Bytes::kWidth; at += Bytes::kWidth) {
-        const Bytes::Mask found = crOrNul(Bytes::load(begin + at)).mask();
+        const Bytes::Mask found = crOrNulDistance(Bytes::load(begin + at)).equalMask(Bytes::zero());
         if (found != 0) return at + trailingZeros(found);
     }
     while (at != size && begin[at] != '\r' && begin[at] != '\0') ++at;
