@@ -1,6 +1,8 @@
 #include "search/term_search.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "search/term_search_engines.h"
 #include "search/term_search_kernels.h"
@@ -87,6 +89,26 @@ std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& fold
     return search;
 }
 
+std::vector<TermHead> termHeads(const TermSearch& search) {
+    std::vector<TermHead> heads;
+    for (std::size_t index = 0; index < search.terms.size(); ++index) {
+        const std::string& term = search.terms[index];
+        std::array<char, 8> bytes{};
+        std::array<char, 8> caseBits{};
+        std::array<char, 8> used{};
+        for (std::size_t i = 0; i < std::min<std::size_t>(term.size(), 8); ++i) {
+            bytes[i] = term[i];
+            if (search.caseMode == CaseMode::caseless) caseBits[i] = search.caseMasks[index][i];
+            used[i] = static_cast<char>(0xFF);
+        }
+        TermHead& head = heads.emplace_back();
+        std::memcpy(&head.bytes, bytes.data(), sizeof head.bytes);
+        std::memcpy(&head.caseBits, caseBits.data(), sizeof head.caseBits);
+        std::memcpy(&head.used, used.data(), sizeof head.used);
+    }
+    return heads;
+}
+
 void prepareEngine(TermSearch& search, std::optional<TermEngine> wanted) {
     TermEngine engine = wanted.value_or(bestEngine(search));
     if (search.terms.empty()) {
@@ -104,10 +126,12 @@ void prepareEngine(TermSearch& search, std::optional<TermEngine> wanted) {
             search.find = findWithDfaOf;
             break;
         case TermEngine::pair:
+            search.heads = termHeads(search);
             search.anchors = buildTermAnchors(search.terms);
             search.find = activeKernels().pair[mode];
             break;
         case TermEngine::teddy:
+            search.heads = termHeads(search);
             search.teddy = buildTermTeddy(search.terms, search.caseMode);
             search.find = activeKernels().teddy[mode][search.teddy.fingerprint - 1];
             break;

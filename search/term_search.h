@@ -105,6 +105,15 @@ struct TermSearch;
 using TermFinder = std::size_t (*)(const TermSearch& search, const unsigned char* text,
                                    std::size_t size);
 
+// The first eight bytes of a kept term (all of a shorter one), to turn most
+// candidates away with one compare: eight text bytes or'ed with caseBits and
+// and'ed with `used` must equal `bytes`.
+struct TermHead {
+    std::uint64_t bytes = 0;
+    std::uint64_t caseBits = 0;
+    std::uint64_t used = 0;
+};
+
 struct TermSearch {
     TermEngine engine = TermEngine::none;
     TermFinder find = nullptr;  // the engine's scan, for this processor
@@ -116,6 +125,7 @@ struct TermSearch {
     // Caseless: for each kept term, 0x20 where its byte has a capital and 0
     // elsewhere; a text byte or'ed with it must equal the term byte.
     std::vector<std::string> caseMasks;
+    std::vector<TermHead> heads;  // one per kept term, for the filter engines
     TermDfa dfa;
     std::vector<TermAnchors> anchors;
     TermTeddy teddy;

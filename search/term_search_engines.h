@@ -77,10 +77,18 @@ inline bool termAtCaseless(const std::string& term, const std::string& mask,
     return true;
 }
 
-// Whether kept term `index` occurs at `pos` as the search compares.
+// Whether kept term `index` occurs at `pos` as the search compares. Most
+// candidates of the filter engines are not hits: their term's head turns
+// them away first.
 template <CaseMode Mode>
 inline bool keptTermAt(const TermSearch& search, std::size_t index, const unsigned char* text,
                        std::size_t size, std::size_t pos) {
+    if (size - pos >= sizeof(std::uint64_t)) {
+        const TermHead& head = search.heads[index];
+        std::uint64_t bytes;
+        std::memcpy(&bytes, text + pos, sizeof bytes);
+        if (((bytes | head.caseBits) & head.used) != head.bytes) return false;
+    }
     if constexpr (Mode == CaseMode::exact) {
         return termAt(search.terms[index], text, size, pos);
     } else {
