@@ -61,7 +61,7 @@ inline std::size_t firstBreak(const char* bytes, std::size_t from, std::size_t s
                               std::size_t period) {
     for (; size - from >= 64; from += 64) {
         const std::uint64_t same =
-            (Block::load(bytes + from) == Block::load(bytes + from - period)).mask();
+            Block::load(bytes + from).equalMask(Block::load(bytes + from - period));
         if (same != ~std::uint64_t{0}) return from + trailingZeros(~same);
     }
     while (from != size && bytes[from] == bytes[from - period]) ++from;

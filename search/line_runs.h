@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "textio/large_buffer.h"
-
 #include "textio/line_index.h"
 
 namespace search {

@@ -22,52 +22,29 @@ struct Block {
         return block;
     }
 
-    Block operator==(Bytes other) const {
-        Block result;
-        for (std::size_t i = 0; i < kParts; ++i) result.part[i] = part[i] == other;
-        return result;
-    }
-
-    Block operator==(const Block& other) const {
-        Block result;
-        for (std::size_t i = 0; i < kParts; ++i) result.part[i] = part[i] == other.part[i];
-        return result;
-    }
-
-    // Bit i is the high bit of byte i.
-    std::uint64_t mask() const {
-        return bitsOf([](Bytes bytes) { return bytes.mask(); });
-    }
-
-    // Bit i is set where byte i equals `other`'s: the parts' compares go
+    // Bit i is set where byte i equals `other`: the parts' compares go
     // straight to bits, which on AVX-512 spares a vector between.
     std::uint64_t equalMask(Bytes other) const {
-        return bitsOf([other](Bytes bytes) { return bytes.equalMask(other); });
+        return bitsOf([&](std::size_t i) { return part[i].equalMask(other); });
     }
 
-    // Bit i is the high bit of byte word * kMaskWordBits + i.
-    MaskWord maskWord(std::size_t word) const {
-        return wordOf(word, [](Bytes bytes) { return bytes.mask(); });
+    // Bit i is set where byte i equals byte i of `other`.
+    std::uint64_t equalMask(const Block& other) const {
+        return bitsOf([&](std::size_t i) { return part[i].equalMask(other.part[i]); });
     }
 
-    // Bit i is set where byte word * kMaskWordBits + i equals `other`'s.
+    // Bit i is set where byte word * kMaskWordBits + i equals `other`.
     MaskWord equalMaskWord(std::size_t word, Bytes other) const {
-        return wordOf(word, [other](Bytes bytes) { return bytes.equalMask(other); });
-    }
-
-    // Whether some byte of a compare result is set.
-    bool anySet() const {
-        Bytes any = part[0];
-        for (std::size_t i = 1; i < kParts; ++i) any = any | part[i];
-        return any.anySet();
+        return wordOf(word, [&](std::size_t i) { return part[i].equalMask(other); });
     }
 
   private:
+    // partMask(i) gives the bits of part i.
     template <class PartMask>
     std::uint64_t bitsOf(PartMask partMask) const {
         std::uint64_t bits = 0;
         for (std::size_t i = 0; i < kParts; ++i) {
-            bits |= static_cast<std::uint64_t>(partMask(part[i])) << (i * Bytes::kWidth);
+            bits |= static_cast<std::uint64_t>(partMask(i)) << (i * Bytes::kWidth);
         }
         return bits;
     }
@@ -80,7 +57,7 @@ struct Block {
             constexpr std::size_t kPartsPerWord = kMaskWordBits / Bytes::kWidth;
             MaskWord bits = 0;
             for (std::size_t i = 0; i < kPartsPerWord; ++i) {
-                bits |= static_cast<MaskWord>(partMask(part[word * kPartsPerWord + i]))
+                bits |= static_cast<MaskWord>(partMask(word * kPartsPerWord + i))
                         << (i * Bytes::kWidth);
             }
             return bits;

@@ -41,10 +41,6 @@ std::size_t nthLineFeedOfGroup(const LineIndex& index, std::size_t group, std::s
     }
 }
 
-std::string_view lineBetween(const LineIndex& index, std::size_t start, std::size_t lineFeed) {
-    return index.text.substr(start, lineFeed - start);
-}
-
 }  // namespace
 
 std::size_t lineOfOffset(const LineIndex& index, std::size_t offset) {
@@ -71,12 +67,6 @@ std::size_t lineFeedOf(const LineIndex& index, std::size_t line) {
     return nthLineFeedOfGroup(index, group, line - first[group]);
 }
 
-std::string_view lineText(const LineIndex& index, std::size_t line) {
-    if (line >= index.lines) return {};
-    const std::size_t start = line == 0 ? 0 : lineFeedOf(index, line - 1) + 1;
-    return lineBetween(index, start, lineFeedOf(index, line));
-}
-
 std::size_t lineFeedOf(LineCursor& cursor, std::size_t line) {
     const std::uint32_t* linesBefore = cursor.index->linesBefore;
     while (linesBefore[cursor.group + 1] <= line) ++cursor.group;
@@ -87,7 +77,7 @@ std::string_view lineText(LineCursor& cursor, std::size_t line) {
     const LineIndex& index = *cursor.index;
     if (line >= index.lines) return {};
     const std::size_t start = line == 0 ? 0 : lineFeedOf(cursor, line - 1) + 1;
-    return lineBetween(index, start, lineFeedOf(cursor, line));
+    return index.text.substr(start, lineFeedOf(cursor, line) - start);
 }
 
 }  // namespace textio

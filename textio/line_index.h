@@ -38,9 +38,6 @@ std::size_t lineOfOffset(const LineIndex& index, std::size_t offset);
 // The offset of the LF that ends line `line` (line < index.lines).
 std::size_t lineFeedOf(const LineIndex& index, std::size_t line);
 
-// Line `line` without its LF; the empty text past the last line.
-std::string_view lineText(const LineIndex& index, std::size_t line);
-
 // Finds lines of an index in increasing order, walking it forward instead of
 // searching it each time: the lines asked of one cursor must not decrease.
 struct LineCursor {
@@ -49,6 +46,7 @@ struct LineCursor {
 };
 
 std::size_t lineFeedOf(LineCursor& cursor, std::size_t line);
+// Line `line` without its LF; the empty text past the last line.
 std::string_view lineText(LineCursor& cursor, std::size_t line);
 
 }  // namespace textio

@@ -8,11 +8,9 @@
 #include <cstdint>
 
 #include "simd/isa.h"
+#include "textio/line_index.h"
 
 namespace textio {
-
-// Lines are indexed 64-byte group by group (see line_index.h).
-inline constexpr std::size_t kLineFeedGroup = 64;
 
 struct LineKernels {
     // Counts the LFs of whole 64-byte groups from `begin`, group after

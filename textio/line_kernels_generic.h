@@ -20,10 +20,10 @@ inline std::size_t lineFeedsIn(const Block& block) {
 
 inline std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
                                   std::uint32_t* linesBefore) {
-    static_assert(kLineFeedGroup == 64, "a group is one Block");
+    static_assert(kLineIndexGroup == 64, "a group is one Block");
     std::size_t lines = linesBefore[0];
     for (std::size_t group = 0; group < groups; ++group) {
-        lines += lineFeedsIn(Block::load(begin + group * kLineFeedGroup));
+        lines += lineFeedsIn(Block::load(begin + group * kLineIndexGroup));
         linesBefore[group + 1] = static_cast<std::uint32_t>(lines);
         if (lines >= stopAt) return group + 1;
     }

@@ -11,8 +11,8 @@ std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t st
                            std::uint32_t* linesBefore) {
     std::size_t lines = linesBefore[0];
     for (std::size_t group = 0; group < groups; ++group) {
-        const char* bytes = begin + group * kLineFeedGroup;
-        for (std::size_t i = 0; i < kLineFeedGroup; ++i) lines += bytes[i] == '\n' ? 1 : 0;
+        const char* bytes = begin + group * kLineIndexGroup;
+        for (std::size_t i = 0; i < kLineIndexGroup; ++i) lines += bytes[i] == '\n' ? 1 : 0;
         linesBefore[group + 1] = static_cast<std::uint32_t>(lines);
         if (lines >= stopAt) return group + 1;
     }
@@ -21,7 +21,7 @@ std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t st
 
 std::uint64_t lineFeedMask(const char* group) {
     std::uint64_t mask = 0;
-    for (std::size_t i = 0; i < kLineFeedGroup; ++i) {
+    for (std::size_t i = 0; i < kLineIndexGroup; ++i) {
         mask |= static_cast<std::uint64_t>(group[i] == '\n') << i;
     }
     return mask;

@@ -18,7 +18,7 @@ namespace {
 
 using test_support::SeededRandom;
 
-constexpr std::size_t kGroup = kLineFeedGroup;
+constexpr std::size_t kGroup = kLineIndexGroup;
 
 // Random bytes that favour line ends and the bytes next to CR and NUL in
 // value (and their high-bit twins), which a careless vector test mistakes
