@@ -31,10 +31,12 @@ std::vector<TermAnchors> buildTermAnchors(const std::vector<std::string>& terms)
 // With CaseMode::caseless the masks let capitals of term letters through too.
 TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMode);
 
-// Whether `term` occurs at `pos` (pos < size).
+// Whether `term` occurs at `pos` (pos < size), given that its first `from`
+// bytes do.
 inline bool termAt(const std::string& term, const unsigned char* text, std::size_t size,
-                   std::size_t pos) {
-    return term.size() <= size - pos && std::memcmp(text + pos, term.data(), term.size()) == 0;
+                   std::size_t pos, std::size_t from = 0) {
+    return term.size() <= size - pos &&
+           std::memcmp(text + pos + from, term.data() + from, term.size() - from) == 0;
 }
 
 // A text byte as a caseless search compares it: A-Z and the second bytes of
@@ -56,10 +58,11 @@ inline bool hasCapital(unsigned char byte) {
 // small letters: each text byte or'ed with the term's case mask (see
 // TermSearch::caseMasks) must equal the term's byte, eight at a time.
 inline bool termAtCaseless(const std::string& term, const std::string& mask,
-                           const unsigned char* text, std::size_t size, std::size_t pos) {
+                           const unsigned char* text, std::size_t size, std::size_t pos,
+                           std::size_t from = 0) {
     const std::size_t length = term.size();
     if (length > size - pos) return false;
-    std::size_t i = 0;
+    std::size_t i = from;
     for (; length - i >= 8; i += 8) {
         std::uint64_t bytes;
         std::uint64_t want;
@@ -83,16 +86,21 @@ inline bool termAtCaseless(const std::string& term, const std::string& mask,
 template <CaseMode Mode>
 inline bool keptTermAt(const TermSearch& search, std::size_t index, const unsigned char* text,
                        std::size_t size, std::size_t pos) {
+    const std::string& term = search.terms[index];
+    std::size_t checked = 0;
     if (size - pos >= sizeof(std::uint64_t)) {
         const TermHead& head = search.heads[index];
         std::uint64_t bytes;
         std::memcpy(&bytes, text + pos, sizeof bytes);
         if (((bytes | head.caseBits) & head.used) != head.bytes) return false;
+        // The head is all of a short term.
+        if (term.size() <= sizeof(std::uint64_t)) return true;
+        checked = sizeof(std::uint64_t);
     }
     if constexpr (Mode == CaseMode::exact) {
-        return termAt(search.terms[index], text, size, pos);
+        return termAt(term, text, size, pos, checked);
     } else {
-        return termAtCaseless(search.terms[index], search.caseMasks[index], text, size, pos);
+        return termAtCaseless(term, search.caseMasks[index], text, size, pos, checked);
     }
 }
 
