@@ -65,6 +65,7 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
     constexpr auto kMaxLines = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
     textio::LineBlockReader folderReader;
     textio::LineBlockReader fileReader;
+    folderReader.watched = fileReader.watched = search::bytesToWatch(searches);
     search::HitScratch scratch;
     scratch.fold.folding = blockFolding();
     search::LineHits folderHits;

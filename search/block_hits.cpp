@@ -22,6 +22,10 @@ RunSearches buildRunSearches(const std::vector<std::string>& foldedTerms) {
     return {buildTermSearch(foldedTerms), buildCaselessSearch(foldedTerms)};
 }
 
+textio::WatchedBytes bytesToWatch(const RunSearches& searches) {
+    return searches.raw ? foldLeadBytes(searches.raw->latinTerms) : textio::WatchedBytes{};
+}
+
 bool findsNothing(const RunSearches& searches) {
     return searches.folded.engine == TermEngine::none;
 }
@@ -35,8 +39,12 @@ void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunS
     }
     const LineRuns& runs = scratch.runs;
     scratch.runHits.assign(runs.count, 0);
-    markHitLines(indexRuns(scratch.runs), static_cast<std::int32_t>(runs.count), searches.folded,
-                 rawOf(searches), scratch.runHits, scratch.fold);
+    // The runs' lines are some of the block's: what it holds, they may.
+    textio::LineIndex runIndex = indexRuns(scratch.runs);
+    runIndex.watched = block.watched;
+    runIndex.watchedSeen = block.watchedSeen;
+    markHitLines(runIndex, static_cast<std::int32_t>(runs.count), searches.folded, rawOf(searches),
+                 scratch.runHits, scratch.fold);
     const std::uint32_t* runStarts = runs.runStarts.data();
     for (std::size_t run = 0; run < runs.count; ++run) {
         if (scratch.runHits[run] == 0) continue;

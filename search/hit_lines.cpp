@@ -86,20 +86,29 @@ bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
     return blockKernels().hasFoldLead(begin, size, latin);
 }
 
+// With Latin: C4 C5 and E1 E2; without: C4 and E2.
+textio::WatchedBytes foldLeadBytes(bool latin) {
+    return latin ? textio::WatchedBytes{true, {0xC4, 0xE1}, 1}
+                 : textio::WatchedBytes{true, {0xC4, 0xE2}, 0};
+}
+
 namespace {
 
 // Marks the hit lines of `text`, block by block, each searched raw when it
 // may be and folded otherwise; `markRaw` marks a raw block's lines.
+// `leadFree`: the text is known to hold no lead byte.
 template <class MarkRaw>
 void markBlocks(std::string_view text, std::size_t limit, const TermSearch& search,
-                const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer, MarkRaw markRaw) {
+                const TermSearch* rawSearch, bool leadFree, LineHits& hits, FoldBuffer& buffer,
+                MarkRaw markRaw) {
     const char* raw = text.data();
     const char* rawEnd = raw + text.size();
     std::size_t blockFirstLine = 0;
     while (raw != rawEnd && blockFirstLine < limit) {
         const char* rawBlockEnd = blockEnd(raw, rawEnd);
         const auto rawSize = static_cast<std::size_t>(rawBlockEnd - raw);
-        if (rawSearch != nullptr && !hasFoldLead(raw, rawSize, rawSearch->latinTerms)) {
+        if (rawSearch != nullptr &&
+            (leadFree || !hasFoldLead(raw, rawSize, rawSearch->latinTerms))) {
             blockFirstLine = markRaw(raw, rawBlockEnd, blockFirstLine);
             raw = rawBlockEnd;
             continue;
@@ -126,7 +135,7 @@ std::size_t lineLimitOf(std::int32_t lineLimit) {
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
     const std::size_t limit = lineLimitOf(lineLimit);
-    markBlocks(text, limit, search, rawSearch, hits, buffer,
+    markBlocks(text, limit, search, rawSearch, false, hits, buffer,
                [&](const char* block, const char* end, std::size_t firstLine) {
                    return markBlock(block, end, firstLine, limit, *rawSearch, hits);
                });
@@ -135,7 +144,10 @@ void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearc
 void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
     const std::size_t limit = lineLimitOf(lineLimit);
-    markBlocks(index.text, limit, search, rawSearch, hits, buffer,
+    const bool leadFree = rawSearch != nullptr &&
+                          index.watched == foldLeadBytes(rawSearch->latinTerms) &&
+                          !index.watchedSeen;
+    markBlocks(index.text, limit, search, rawSearch, leadFree, hits, buffer,
                [&](const char* block, const char* end, std::size_t) {
                    return markBlockIndexed(index, block, end, limit, *rawSearch, hits);
                });

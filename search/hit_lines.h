@@ -61,4 +61,9 @@ void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const 
 // (E1), U+212B Ångström (E2).
 bool hasFoldLead(const char* begin, std::size_t size, bool latin);
 
+// The same lead bytes, as a block reader can look out for them while it
+// indexes (textio::WatchedBytes): an indexed text that was watched for them
+// and holds none is searched raw without hasFoldLead's pass.
+textio::WatchedBytes foldLeadBytes(bool latin);
+
 }  // namespace search

@@ -30,6 +30,12 @@ RunSearches buildRunSearches(const std::vector<std::string>& foldedTerms);
 // Whether no block can hold a term (there are no terms).
 bool findsNothing(const RunSearches& searches);
 
+// The bytes a block reader should look out for while it indexes the blocks
+// that markBlockHits is given: the lead bytes of hasFoldLead, when the raw
+// search may spare folding. A block indexed without one is then not
+// looked over again for them.
+textio::WatchedBytes bytesToWatch(const RunSearches& searches);
+
 // The working state that marking reuses from block to block.
 struct HitScratch {
     FoldBuffer fold;  // its folding comes from whoever folded the terms

@@ -86,6 +86,7 @@ bool startCall(const TextFile& file, LineBlockReader& reader) {
     reader.lines = 0;
     reader.index = {};
     reader.indexedGroups = 0;
+    reader.watchedSeen = false;
     reserveArray(reader.linesBefore, 1);
     reader.linesBefore.data()[0] = 0;
     return isOpen(file);
@@ -99,12 +100,21 @@ void reserveIndex(LineBlockReader& reader) {
     reserveArray(reader.linesBefore, wanted, reader.indexedGroups + 1);
 }
 
-std::string_view handOut(LineBlockReader& reader, std::size_t size, std::size_t lines) {
+std::string_view handOut(LineBlockReader& reader, std::size_t size, std::size_t lines,
+                         bool watchedSeen) {
     const std::string_view block(waitingBytes(reader), size);
     reader.begin += size;
     reader.lines = lines;
-    reader.index = {block, reader.linesBefore.data(), lines};
+    reader.index = {block, reader.linesBefore.data(), lines, reader.watched, watchedSeen};
     return block;
+}
+
+// Indexes all `size` bytes waiting (whole lines) and hands them out.
+std::string_view indexAndHandOut(LineBlockReader& reader, std::size_t size) {
+    reserveIndex(reader);
+    const LineIndex index =
+        indexLines({waitingBytes(reader), size}, reader.linesBefore.data(), reader.watched);
+    return handOut(reader, size, index.lines, index.watchedSeen);
 }
 
 // The offset in `bytes` just past LF number `line` (counted from 0) among
@@ -127,8 +137,9 @@ std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
     std::uint32_t* linesBefore = reader.linesBefore.data();
     std::size_t& done = reader.indexedGroups;
     if (done < wholeGroups && linesBefore[done] < count) {
-        done += lineKernels().indexLineFeeds(bytes + done * kLineIndexGroup, wholeGroups - done,
-                                             count, linesBefore + done);
+        done +=
+            lineKernels().indexLineFeeds(bytes + done * kLineIndexGroup, wholeGroups - done, count,
+                                         linesBefore + done, reader.watched, reader.watchedSeen);
     }
     if (linesBefore[done] >= count) {
         // LF number count - 1 is in the last group indexed.
@@ -139,6 +150,8 @@ std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
     for (std::size_t at = done * kLineIndexGroup; at != size; ++at) {
         if (bytes[at] == '\n' && ++lines == count) {
             linesBefore[done + 1] = static_cast<std::uint32_t>(count);  // after the partial group
+            const std::size_t tail = done * kLineIndexGroup;
+            if (holdsWatched(reader.watched, bytes + tail, at - tail)) reader.watchedSeen = true;
             return at + 1;
         }
     }
@@ -158,11 +171,8 @@ std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
         const auto lineFeed =
             std::find(std::make_reverse_iterator(last), std::make_reverse_iterator(first), '\n');
         if (lineFeed.base() != first) {
-            const auto size = static_cast<std::size_t>(lineFeed.base() - waitingBytes(reader));
-            reserveIndex(reader);
-            const LineIndex index =
-                indexLines({waitingBytes(reader), size}, reader.linesBefore.data());
-            return handOut(reader, size, index.lines);
+            return indexAndHandOut(
+                reader, static_cast<std::size_t>(lineFeed.base() - waitingBytes(reader)));
         }
         if (reader.endReached) return {};
         const std::size_t searchedBytes = reader.end - reader.begin;
@@ -175,15 +185,12 @@ std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t 
     if (!startCall(file, reader) || count == 0) return {};
     for (;;) {
         const std::size_t size = indexUpTo(reader, count);
-        if (size != 0) return handOut(reader, size, count);
+        if (size != 0) return handOut(reader, size, count, reader.watchedSeen);
         if (reader.endReached) {
             // Fewer lines than asked: all that is left, each ending with LF.
             const std::size_t left = reader.end - reader.begin;
             if (left == 0) return {};
-            reserveIndex(reader);
-            const LineIndex index =
-                indexLines({waitingBytes(reader), left}, reader.linesBefore.data());
-            return handOut(reader, left, index.lines);
+            return indexAndHandOut(reader, left);
         }
         readMore(file, reader);
     }

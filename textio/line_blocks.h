@@ -33,6 +33,10 @@ struct LineBlockReader {
     // linesBefore[0, indexedGroups] are right.
     LargeArray<std::uint32_t> linesBefore;
     std::size_t indexedGroups = 0;
+    // Bytes to look out for while indexing (set by the caller before the
+    // first block), and whether the groups indexed so far hold one.
+    WatchedBytes watched;
+    bool watchedSeen = false;
     // The block last handed out.
     std::size_t lines = 0;
     LineIndex index;

@@ -7,18 +7,28 @@
 
 namespace textio {
 
-LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore) {
+LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore,
+                     const WatchedBytes& watched) {
     const std::size_t wholeGroups = text.size() / kLineIndexGroup;
     linesBefore[0] = 0;
-    lineKernels().indexLineFeeds(text.data(), wholeGroups, SIZE_MAX, linesBefore);
+    bool seen = false;
+    lineKernels().indexLineFeeds(text.data(), wholeGroups, SIZE_MAX, linesBefore, watched, seen);
     std::size_t lines = linesBefore[wholeGroups];
-    if (wholeGroups * kLineIndexGroup != text.size()) {
+    const std::size_t tail = wholeGroups * kLineIndexGroup;
+    if (tail != text.size()) {
         lines += static_cast<std::size_t>(
-            std::count(text.begin() + static_cast<std::ptrdiff_t>(wholeGroups * kLineIndexGroup),
-                       text.end(), '\n'));
+            std::count(text.begin() + static_cast<std::ptrdiff_t>(tail), text.end(), '\n'));
         linesBefore[wholeGroups + 1] = static_cast<std::uint32_t>(lines);
+        seen = seen || holdsWatched(watched, text.data() + tail, text.size() - tail);
     }
-    return {text, linesBefore, lines};
+    return {text, linesBefore, lines, watched, seen};
+}
+
+bool holdsWatched(const WatchedBytes& watched, const char* begin, std::size_t size) {
+    if (!watched.active) return false;
+    return std::any_of(begin, begin + size, [&](char byte) {
+        return isWatched(watched, static_cast<unsigned char>(byte));
+    });
 }
 
 namespace {

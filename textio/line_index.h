@@ -13,6 +13,22 @@ namespace textio {
 // Lines are indexed 64-byte group by group.
 inline constexpr std::size_t kLineIndexGroup = 64;
 
+// Byte values looked out for while a text is indexed, in the same pass: two
+// ranges [first[r], first[r] + span] (a caller's rare bytes, which it would
+// otherwise look for in a pass of its own). None when `active` is false.
+struct WatchedBytes {
+    bool active = false;
+    std::uint8_t first[2] = {0, 0};
+    std::uint8_t span = 0;
+    bool operator==(const WatchedBytes&) const = default;
+};
+
+// Whether `byte` is one of the watched bytes.
+inline bool isWatched(const WatchedBytes& watched, unsigned char byte) {
+    return watched.active && (static_cast<std::uint8_t>(byte - watched.first[0]) <= watched.span ||
+                              static_cast<std::uint8_t>(byte - watched.first[1]) <= watched.span);
+}
+
 struct LineIndex {
     std::string_view text;  // whole lines, each ending with LF
     // linesBefore[g] is the number of LFs in text[0, 64 g), for every group
@@ -21,6 +37,10 @@ struct LineIndex {
     // one read of lines, so its counts fit 32 bits.
     const std::uint32_t* linesBefore = nullptr;
     std::size_t lines = 0;  // LFs in the whole text
+    // The bytes looked out for, and whether the text may hold one (false:
+    // it holds none; true may also come from bytes just past the text).
+    WatchedBytes watched;
+    bool watchedSeen = true;
 };
 
 // The room an index of `size` bytes of text takes, in entries.
@@ -29,8 +49,12 @@ inline std::size_t lineIndexEntries(std::size_t size) {
 }
 
 // Indexes `text` (whole lines) into `linesBefore`, which has room for
-// lineIndexEntries(text.size()) entries.
-LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore);
+// lineIndexEntries(text.size()) entries, looking out for `watched`.
+LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore,
+                     const WatchedBytes& watched = {});
+
+// Whether [begin, begin + size) holds a watched byte, one byte at a time.
+bool holdsWatched(const WatchedBytes& watched, const char* begin, std::size_t size);
 
 // The line that holds text[offset] (offset < text.size()): the LFs before it.
 std::size_t lineOfOffset(const LineIndex& index, std::size_t offset);

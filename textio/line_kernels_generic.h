@@ -18,16 +18,48 @@ inline std::size_t lineFeedsIn(const Block& block) {
     (std::make_index_sequence<Block::kMaskWords>());
 }
 
-inline std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
-                                  std::uint32_t* linesBefore) {
+// Each byte's distance past the start of the nearer watched range (wrapping):
+// at most the span exactly for a watched byte.
+inline Bytes watchedDistance(Bytes bytes, Bytes first0, Bytes first1) {
+    return (bytes - first0).min(bytes - first1);
+}
+
+// Indexing while the smallest distance to the watched ranges is kept: the
+// bytes are in registers already, and a pass of their own cost as much as
+// the indexing.
+template <bool Watch>
+std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t stopAt,
+                             std::uint32_t* linesBefore, const WatchedBytes& watched, bool& seen) {
     static_assert(kLineIndexGroup == 64, "a group is one Block");
+    const Bytes first0 = Bytes::splat(watched.first[0]);
+    const Bytes first1 = Bytes::splat(watched.first[1]);
+    Bytes nearest = Bytes::splat(0xFF);
     std::size_t lines = linesBefore[0];
-    for (std::size_t group = 0; group < groups; ++group) {
-        lines += lineFeedsIn(Block::load(begin + group * kLineIndexGroup));
-        linesBefore[group + 1] = static_cast<std::uint32_t>(lines);
-        if (lines >= stopAt) return group + 1;
+    std::size_t group = 0;
+    while (group < groups) {
+        const Block block = Block::load(begin + group * kLineIndexGroup);
+        lines += lineFeedsIn(block);
+        if constexpr (Watch) {
+            for (std::size_t i = 0; i < Block::kParts; ++i) {
+                nearest = nearest.min(watchedDistance(block.part[i], first0, first1));
+            }
+        }
+        linesBefore[++group] = static_cast<std::uint32_t>(lines);
+        if (lines >= stopAt) break;
     }
-    return groups;
+    if constexpr (Watch) {
+        // No group done leaves the distance at FF, beyond any span in use.
+        if ((nearest.min(Bytes::splat(watched.span)) == nearest).anySet()) seen = true;
+    }
+    return group;
+}
+
+inline std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
+                                  std::uint32_t* linesBefore, const WatchedBytes& watched,
+                                  bool& seen) {
+    return watched.active
+               ? indexLineFeedsIn<true>(begin, groups, stopAt, linesBefore, watched, seen)
+               : indexLineFeedsIn<false>(begin, groups, stopAt, linesBefore, watched, seen);
 }
 
 inline std::uint64_t lineFeedMask(const char* group) {

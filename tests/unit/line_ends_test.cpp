@@ -67,13 +67,23 @@ std::string windowsLines(SeededRandom& random, std::size_t size) {
 
 // Each variant counts the LFs group by group after those it is told come
 // first, and stops after the group that reaches the count asked for,
-// whatever the density of LFs.
+// whatever the density of LFs; it tells whether the groups it did hold a
+// watched byte, whichever ranges are watched and wherever such a byte is.
 TEST(LineKernels, EveryVariantIndexesWholeGroups) {
+    const WatchedBytes watchings[] = {
+        {}, {true, {0xC4, 0xE2}, 0}, {true, {0xC4, 0xE1}, 1}, {true, {0x00, 0xFE}, 0}};
     SeededRandom random(7);
     for (int round = 0; round < 300; ++round) {
         const std::size_t groups = random.below(80);
-        const std::string text = randomText(random, groups * kGroup + random.below(kGroup),
-                                            static_cast<int>(random.below(101)));
+        std::string text = randomText(random, groups * kGroup + random.below(kGroup),
+                                      static_cast<int>(random.below(101)));
+        // A few bytes of every value, mostly none.
+        for (std::size_t left = random.below(4) == 0 ? random.below(3) + 1 : 0;
+             left > 0 && !text.empty(); --left) {
+            text[random.below(text.size())] = static_cast<char>(0x80 + random.below(0x80));
+        }
+        const WatchedBytes& watched =
+            watchings[static_cast<std::size_t>(round) % std::size(watchings)];
         const std::size_t before = random.below(1000);
         std::vector<std::uint32_t> want(1, static_cast<std::uint32_t>(before));
         for (std::size_t group = 0; group < groups; ++group) {
@@ -93,13 +103,23 @@ TEST(LineKernels, EveryVariantIndexesWholeGroups) {
             }
         }
         want.resize(wantGroups + 1);
+        bool wantSeen = false;
+        for (std::size_t at = 0; at < wantGroups * kGroup; ++at) {
+            const auto byte = static_cast<unsigned char>(text[at]);
+            for (const std::uint8_t first : watched.first) {
+                wantSeen =
+                    wantSeen || (watched.active && byte >= first && byte <= first + watched.span);
+            }
+        }
         for (const simd::Isa isa : testing_isa::distinctVariants(lineKernels)) {
             std::vector<std::uint32_t> got(groups + 1, 0xFFFFFFFF);
             got[0] = static_cast<std::uint32_t>(before);
-            const std::size_t done =
-                lineKernels(isa).indexLineFeeds(text.data(), groups, stopAt, got.data());
+            bool seen = false;
+            const std::size_t done = lineKernels(isa).indexLineFeeds(text.data(), groups, stopAt,
+                                                                     got.data(), watched, seen);
             const auto label = ::testing::Message() << simd::isaName(isa) << " round " << round;
             EXPECT_EQ(done, wantGroups) << label;
+            EXPECT_EQ(seen, wantSeen) << label;
             got.resize(wantGroups + 1);
             EXPECT_EQ(got, want) << label;
         }
