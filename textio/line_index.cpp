@@ -79,6 +79,13 @@ std::size_t lineFeedOf(const LineIndex& index, std::size_t line) {
 
 std::size_t lineFeedOf(LineCursor& cursor, std::size_t line) {
     const std::uint32_t* linesBefore = cursor.index->linesBefore;
+    // Kept lines are mostly far apart: eight groups a step first. The last
+    // entry is beyond every line.
+    constexpr std::size_t kStride = 8;
+    const std::size_t last = lineIndexEntries(cursor.index->text.size()) - 1;
+    while (last - cursor.group > kStride && linesBefore[cursor.group + kStride] <= line) {
+        cursor.group += kStride;
+    }
     while (linesBefore[cursor.group + 1] <= line) ++cursor.group;
     return nthLineFeedOfGroup(*cursor.index, cursor.group, line - linesBefore[cursor.group]);
 }
