@@ -14,7 +14,7 @@ namespace {
 // for the folded block to stay in the cache while it is searched; at least
 // as large as the blocks the lists are read in, so each of those is one here.
 constexpr std::size_t kBlockSize = 256 * 1024;
-static_assert(kBlockSize >= textio::kLineBlockReadSize);
+static_assert(kBlockSize >= textio::kMaxLineBlockReadSize);
 
 // The end of a block starting at `begin`: just after the last LF within
 // kBlockSize bytes, or after the first LF when one line is longer.

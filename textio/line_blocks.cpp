@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "simd/processor_cache.h"
 #include "textio/line_ends.h"
 #include "textio/line_kernels.h"
 
@@ -22,14 +23,21 @@ constexpr std::size_t kReadLanding = kPage / 2;
 // handed out (mostly part of a line) moves down at most once per read. Both
 // readers and the first kept locations fit one large page. A page more
 // leaves room to land reads as above.
-std::size_t firstCapacity(TextFile& file) {
-    constexpr std::size_t kUsual = 2 * kLineBlockReadSize + kPage;
-    static_assert(kUsual >= kLargeBufferMinimum, "a reader's usual buffer must not be a heap one");
+std::size_t firstCapacity(TextFile& file, std::size_t readSize) {
+    static_assert(2 * kMinLineBlockReadSize + kPage >= kLargeBufferMinimum,
+                  "a reader's usual buffer must not be a heap one");
+    const std::size_t usual = 2 * readSize + kPage;
     std::uint64_t length = 0;
-    if (fileLength(file, length) && length < kUsual) {
-        return static_cast<std::size_t>(length) + kLineBlockReadSize + kPage + 1;
+    if (fileLength(file, length) && length < usual) {
+        return static_cast<std::size_t>(length) + readSize + kPage + 1;
     }
-    return kUsual;
+    return usual;
+}
+
+std::size_t readSizeFor(std::size_t cacheBytes) {
+    std::size_t size = kMinLineBlockReadSize;
+    while (size < kMaxLineBlockReadSize && 2 * size <= cacheBytes / 8) size *= 2;
+    return size;
 }
 
 // Makes room for `size` more bytes after `end`: the waiting bytes move down
@@ -44,7 +52,7 @@ void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
     if (capacity >= lead + waiting + size) {
         std::memmove(reader.bytes.get() + lead, reader.bytes.get() + reader.begin, waiting);
     } else {
-        std::size_t wanted = capacity == 0 ? firstCapacity(file) : capacity;
+        std::size_t wanted = capacity == 0 ? firstCapacity(file, reader.readSize) : capacity;
         while (wanted < lead + waiting + size) wanted *= 2;
         LargeBuffer bytes = allocateLargeBuffer(wanted);
         if (waiting > 0)
@@ -58,9 +66,9 @@ void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
 // Reads once more and normalises what came; at the end of the file a last
 // line without a line end gets its LF.
 void readMore(TextFile& file, LineBlockReader& reader) {
-    makeRoom(file, reader, kLineBlockReadSize + 1);
+    makeRoom(file, reader, reader.readSize + 1);
     char* fresh = reader.bytes.get() + reader.end;
-    std::size_t got = readBytes(file, fresh, kLineBlockReadSize);
+    std::size_t got = readBytes(file, fresh, reader.readSize);
     if (got == 0) {
         reader.endReached = true;
         if (reader.end > reader.begin && reader.bytes[reader.end - 1] != '\n') {
@@ -159,6 +167,11 @@ std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
 }
 
 }  // namespace
+
+std::size_t lineBlockReadSize() {
+    static const std::size_t size = readSizeFor(simd::secondLevelCacheBytes());
+    return size;
+}
 
 std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
     if (!startCall(file, reader)) return {};

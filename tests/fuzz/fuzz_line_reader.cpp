@@ -46,7 +46,7 @@ using fuzzcheck::hex;
 
 constexpr std::size_t kOptionBytes = 6;
 // The block readers read this much at a time (after what the buffer holds).
-constexpr std::size_t kBulkReadSize = textio::kLineBlockReadSize;
+const std::size_t kBulkReadSize = textio::lineBlockReadSize();
 
 struct Plan {
     std::string fileBytes;  // filler, then the data

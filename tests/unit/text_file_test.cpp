@@ -22,7 +22,10 @@ namespace {
 using namespace std::string_literals;
 using test_support::SeededRandom;
 
-class TextFileTest : public TempDirTest {};
+class TextFileTest : public TempDirTest {
+  protected:
+    void expectBlocksAgreeWithAppendLines(std::size_t readSize);
+};
 
 std::string nextLine(TextFile& file) {
     std::string line;
@@ -174,7 +177,8 @@ void expectIndexed(std::string_view block, const LineBlockReader& reader) {
 }
 
 // Every block ends with LF and, joined, the blocks are what appendLines reads.
-std::string readInBlocks(const std::string& name, std::size_t skipLines = 0) {
+std::string readInBlocks(const std::string& name, std::size_t skipLines = 0,
+                         std::size_t readSize = lineBlockReadSize()) {
     TextFile file;
     EXPECT_EQ(openRead(file, name.c_str()), OpenStatus::ok);
     for (std::size_t i = 0; i < skipLines; ++i) {
@@ -182,6 +186,7 @@ std::string readInBlocks(const std::string& name, std::size_t skipLines = 0) {
         readLine(file, ignored);
     }
     LineBlockReader reader;
+    reader.readSize = readSize;
     std::string joined;
     for (std::string_view block = readLineBlock(file, reader); !block.empty();
          block = readLineBlock(file, reader)) {
@@ -196,10 +201,12 @@ std::string readInBlocks(const std::string& name, std::size_t skipLines = 0) {
 
 // readLines gives exactly `count` lines a call until the file runs out, then
 // the rest, then nothing; joined, again what appendLines reads.
-std::string readInCounts(const std::string& name, std::size_t count) {
+std::string readInCounts(const std::string& name, std::size_t count,
+                         std::size_t readSize = lineBlockReadSize()) {
     TextFile file;
     EXPECT_EQ(openRead(file, name.c_str()), OpenStatus::ok);
     LineBlockReader reader;
+    reader.readSize = readSize;
     std::string joined;
     bool shortBlockSeen = false;
     for (std::string_view block = readLines(file, reader, count); !block.empty();
@@ -232,10 +239,10 @@ std::string readWhole(const std::string& name, std::size_t skipLines = 0) {
     return text;
 }
 
-TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
-    // Blocks are read kLineBlockReadSize bytes at a time: line ends at and
-    // across that boundary, lines longer than a read, and random mixes.
-    constexpr std::size_t kRead = kLineBlockReadSize;
+// Blocks are read a read size at a time: line ends at and across that
+// boundary, lines longer than a read, and random mixes, at the smallest and
+// the largest read size a processor may get.
+void TextFileTest::expectBlocksAgreeWithAppendLines(std::size_t kRead) {
     const std::string filler(kRead - 1, 'x');
     const std::string cases[] = {
         "",
@@ -254,9 +261,9 @@ TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
         SCOPED_TRACE(index++);
         const std::string name = writeBytes("blocks.txt", bytes);
         const std::string whole = readWhole(name);
-        EXPECT_EQ(readInBlocks(name), whole);
+        EXPECT_EQ(readInBlocks(name, 0, kRead), whole);
         for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{1000}})
-            EXPECT_EQ(readInCounts(name, count), whole);
+            EXPECT_EQ(readInCounts(name, count, kRead), whole);
     }
 
     SeededRandom random(777);
@@ -271,10 +278,18 @@ TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
                 pick < 59 ? std::string(1, static_cast<char>('a' + pick % 26)) : pieces[pick - 59];
         }
         const std::string name = writeBytes("random-blocks.txt", bytes);
-        EXPECT_EQ(readInBlocks(name), readWhole(name));
-        EXPECT_EQ(readInCounts(name, 1 + static_cast<std::size_t>(round) * 811), readWhole(name));
+        EXPECT_EQ(readInBlocks(name, 0, kRead), readWhole(name));
+        EXPECT_EQ(readInCounts(name, 1 + static_cast<std::size_t>(round) * 811, kRead),
+                  readWhole(name));
         // After some lines read one by one (the buffer holds read-ahead bytes).
-        EXPECT_EQ(readInBlocks(name, 3), readWhole(name, 3));
+        EXPECT_EQ(readInBlocks(name, 3, kRead), readWhole(name, 3));
+    }
+}
+
+TEST_F(TextFileTest, LineBlocksAgreeWithAppendLines) {
+    for (const std::size_t readSize : {kMinLineBlockReadSize, kMaxLineBlockReadSize}) {
+        SCOPED_TRACE(readSize);
+        expectBlocksAgreeWithAppendLines(readSize);
     }
 }
 

@@ -1,0 +1,27 @@
+#include "simd/processor_cache.h"
+
+#include "simd/target.h"
+
+#if SIMD_X86
+#include <cpuid.h>
+#endif
+
+namespace simd {
+
+std::size_t secondLevelCacheBytes() {
+#if SIMD_X86
+    // Extended leaf 0x80000006 gives the size in KiB in ECX[31:16], on AMD
+    // and Intel processors alike.
+    unsigned eax = 0;
+    unsigned ebx = 0;
+    unsigned ecx = 0;
+    unsigned edx = 0;
+    if (__get_cpuid(0x80000000u, &eax, &ebx, &ecx, &edx) == 0 || eax < 0x80000006u) return 0;
+    if (__get_cpuid(0x80000006u, &eax, &ebx, &ecx, &edx) == 0) return 0;
+    return std::size_t{ecx >> 16} * 1024;
+#else
+    return 0;
+#endif
+}
+
+}  // namespace simd
