@@ -1,14 +1,15 @@
 #include <algorithm>
+#include <chrono>
 
 #include "search/search.h"
 
 namespace search {
 namespace {
 
-// Whether finding the runs of equal lines costs less than searching the
-// lines they would spare: not for the pair filter, whose scan costs less per
-// byte than comparing each line with the one before.
-bool runsPay(const RunSearches& searches) {
+// Whether finding the runs of equal lines may cost less than searching the
+// lines they would spare: never for the pair filter, whose scan costs less
+// per byte than comparing each line with the one before.
+bool runsMayPay(const RunSearches& searches) {
     return (searches.raw ? searches.raw->engine : searches.folded.engine) != TermEngine::pair;
 }
 
@@ -30,13 +31,13 @@ bool findsNothing(const RunSearches& searches) {
     return searches.folded.engine == TermEngine::none;
 }
 
-void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
-                   bool sameLinesInRuns, HitScratch& scratch, LineHits& hits) {
-    const auto limit = static_cast<std::int32_t>(lines);
-    if (!sameLinesInRuns || !runsPay(searches) || !collapseRuns(block, lines, scratch.runs)) {
-        markHitLines(block, limit, searches.folded, rawOf(searches), hits, scratch.fold);
-        return;
-    }
+namespace {
+
+// Searches the block once per run of equal lines; false, with nothing
+// marked, when the runs spare too little.
+bool markByRuns(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
+                HitScratch& scratch, LineHits& hits) {
+    if (!collapseRuns(block, lines, scratch.runs)) return false;
     const LineRuns& runs = scratch.runs;
     scratch.runHits.assign(runs.count, 0);
     // The runs' lines are some of the block's: what it holds, they may.
@@ -50,6 +51,38 @@ void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunS
         if (scratch.runHits[run] == 0) continue;
         std::fill(hits.data() + runStarts[run], hits.data() + runStarts[run + 1], 1);
     }
+    return true;
+}
+
+void markWhole(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
+               HitScratch& scratch, LineHits& hits) {
+    markHitLines(block, static_cast<std::int32_t>(lines), searches.folded, rawOf(searches), hits,
+                 scratch.fold);
+}
+
+}  // namespace
+
+void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
+                   bool sameLinesInRuns, HitScratch& scratch, LineHits& hits) {
+    if (!sameLinesInRuns || !runsMayPay(searches)) {
+        markWhole(block, lines, searches, scratch, hits);
+        return;
+    }
+    RunsTrial& trial = scratch.runsTrial;
+    const bool timed = timesNext(trial);
+    const auto start =
+        timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
+    if (nextWay(trial) == BlockWay::whole || !markByRuns(block, lines, searches, scratch, hits)) {
+        markWhole(block, lines, searches, scratch, hits);
+    }
+    std::uint64_t nanoseconds = 0;
+    if (timed) {
+        nanoseconds =
+            static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count());
+    }
+    recordBlock(trial, block.text.size(), nanoseconds);
 }
 
 }  // namespace search

@@ -12,6 +12,7 @@
 
 #include "search/hit_lines.h"
 #include "search/line_runs.h"
+#include "search/runs_trial.h"
 #include "search/term_search.h"
 #include "textio/line_index.h"
 
@@ -41,12 +42,14 @@ struct HitScratch {
     FoldBuffer fold;  // its folding comes from whoever folded the terms
     LineRuns runs;
     LineHits runHits;
+    RunsTrial runsTrial;  // of the folder blocks
 };
 
 // Sets hits[i] for each of the first `lines` lines of the indexed block that
 // holds a term (hits has room for `lines`, all 0). With `sameLinesInRuns`
 // (a list of folders, which names each folder once per file in it) each run
-// of equal lines is searched once, where that costs less than searching it.
+// of equal lines is searched once, where that costs less than searching it
+// (which the first such blocks of a run measure: runs_trial.h).
 void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
                    bool sameLinesInRuns, HitScratch& scratch, LineHits& hits);
 
