@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "textio/large_buffer.h"
 
@@ -27,9 +28,13 @@ struct ScratchList {
 
 // The kept locations, in the order their pairs were tested, each followed by
 // one LF (a location never holds LF), in one buffer that doubles as it fills.
+// The kept locations, in pieces: each is filled and then left as it is, the
+// next one twice as large. Growing one buffer copied every byte at each
+// doubling and cleared fresh pages for it again.
 struct ResultList {
-    textio::LargeBuffer bytes;
-    std::size_t size = 0;
+    std::vector<textio::LargeBuffer> pieces;
+    std::size_t lastSize = 0;        // bytes used in the last piece; the others are full
+    std::vector<std::size_t> sizes;  // bytes used in each piece before the last
 };
 
 // The state of one run, owned by the entry from start to exit.

@@ -24,7 +24,9 @@ void writeResults(const RunState& state) {
     if (textio::fileLength(file, start) && textio::seekTo(file, start)) {
         textio::writeText(file, state.treeName);
         textio::writeText(file, "\n");
-        textio::writeText(file, resultText(state.results));
+        for (const std::string_view piece : resultPieces(state.results)) {
+            textio::writeText(file, piece);
+        }
         // A block lands whole or not at all: cut back a partial one.
         if (!textio::flushFile(file)) textio::truncateFile(file, start);
     }
