@@ -22,33 +22,26 @@ char* put(char* out, std::string_view text) {
 
 void appendLocation(ResultList& results, std::string_view folder, std::string_view file) {
     const std::size_t needed = folder.size() + file.size() + 2;
-    const std::size_t room =
-        results.pieces.empty() ? 0
-                               : textio::largeBufferSize(results.pieces.back()) - results.lastSize;
-    if (needed > room) {
-        // A location never spans two pieces, so the last one may end short.
-        const std::size_t last =
-            results.pieces.empty() ? 0 : textio::largeBufferSize(results.pieces.back());
+    const std::size_t last =
+        results.pieces.empty() ? 0 : textio::largeBufferSize(results.pieces.back().bytes);
+    // A location never spans two pieces, so a piece may end short.
+    if (results.pieces.empty() || needed > last - results.pieces.back().size) {
         const std::size_t next = last == 0 ? kFirstCapacity : textio::kLargeBufferMinimum;
-        textio::LargeBuffer piece = textio::allocateLargeBuffer(std::max({needed, 2 * last, next}));
-        if (!results.pieces.empty()) results.sizes.push_back(results.lastSize);
-        results.pieces.push_back(std::move(piece));
-        results.lastSize = 0;
+        results.pieces.push_back({textio::allocateLargeBuffer(std::max({needed, 2 * last, next}))});
     }
-    char* out = results.pieces.back().get() + results.lastSize;
+    ResultPiece& piece = results.pieces.back();
+    char* out = piece.bytes.get() + piece.size;
     out = put(out, folder);
     *out++ = '\\';
     out = put(out, file);
     *out++ = '\n';
-    results.lastSize += needed;
+    piece.size += needed;
 }
 
 std::vector<std::string_view> resultPieces(const ResultList& results) {
     std::vector<std::string_view> pieces;
-    for (std::size_t i = 0; i < results.pieces.size(); ++i) {
-        const std::size_t used = i < results.sizes.size() ? results.sizes[i] : results.lastSize;
-        pieces.emplace_back(results.pieces[i].get(), used);
-    }
+    for (const ResultPiece& piece : results.pieces)
+        pieces.emplace_back(piece.bytes.get(), piece.size);
     return pieces;
 }
 

@@ -31,10 +31,13 @@ struct ScratchList {
 // The kept locations, in pieces: each is filled and then left as it is, the
 // next one twice as large. Growing one buffer copied every byte at each
 // doubling and cleared fresh pages for it again.
+struct ResultPiece {
+    textio::LargeBuffer bytes;
+    std::size_t size = 0;  // bytes used
+};
+
 struct ResultList {
-    std::vector<textio::LargeBuffer> pieces;
-    std::size_t lastSize = 0;        // bytes used in the last piece; the others are full
-    std::vector<std::size_t> sizes;  // bytes used in each piece before the last
+    std::vector<ResultPiece> pieces;
 };
 
 // The state of one run, owned by the entry from start to exit.

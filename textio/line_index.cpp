@@ -27,7 +27,9 @@ LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore,
 bool holdsWatched(const WatchedBytes& watched, const char* begin, std::size_t size) {
     if (!watched.active) return false;
     return std::any_of(begin, begin + size, [&](char byte) {
-        return isWatched(watched, static_cast<unsigned char>(byte));
+        const auto value = static_cast<unsigned char>(byte);
+        return static_cast<std::uint8_t>(value - watched.first[0]) <= watched.span ||
+               static_cast<std::uint8_t>(value - watched.first[1]) <= watched.span;
     });
 }
 

@@ -23,12 +23,6 @@ struct WatchedBytes {
     bool operator==(const WatchedBytes&) const = default;
 };
 
-// Whether `byte` is one of the watched bytes.
-inline bool isWatched(const WatchedBytes& watched, unsigned char byte) {
-    return watched.active && (static_cast<std::uint8_t>(byte - watched.first[0]) <= watched.span ||
-                              static_cast<std::uint8_t>(byte - watched.first[1]) <= watched.span);
-}
-
 struct LineIndex {
     std::string_view text;  // whole lines, each ending with LF
     // linesBefore[g] is the number of LFs in text[0, 64 g), for every group
