@@ -27,10 +27,9 @@ struct ScratchList {
 };
 
 // The kept locations, in the order their pairs were tested, each followed by
-// one LF (a location never holds LF), in one buffer that doubles as it fills.
-// The kept locations, in pieces: each is filled and then left as it is, the
-// next one twice as large. Growing one buffer copied every byte at each
-// doubling and cleared fresh pages for it again.
+// one LF (a location never holds LF), in pieces: each is filled and then left
+// as it is, the next one twice as large. Growing one buffer copied every byte
+// at each doubling and cleared fresh pages for it again.
 struct ResultPiece {
     textio::LargeBuffer bytes;
     std::size_t size = 0;  // bytes used
