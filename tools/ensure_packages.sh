@@ -35,7 +35,16 @@ if [ "$(id -u)" -eq 0 ]; then
         dpkg --add-architecture "$architecture"
     done
     echo "Installing missing Debian packages: ${missing[*]}"
-    apt-get update -qq
+    # A mirror caught mid-sync serves an index that does not match its
+    # Release file, and apt-get update fails; it often clears within
+    # minutes. If it does not, the install still tries with the indexes
+    # that did arrive and fails on its own if a package cannot be had.
+    for attempt in 1 2 3 4; do
+        apt-get update -qq && break
+        [ "$attempt" -eq 4 ] && { echo "apt-get update kept failing; installing anyway" >&2; break; }
+        echo "apt-get update failed (attempt $attempt); trying again in 30 s" >&2
+        sleep 30
+    done
     apt-get install -y -qq "${missing[@]}" >/dev/null
 else
     echo "Missing Debian packages. Install them with:" >&2
