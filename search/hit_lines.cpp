@@ -44,14 +44,22 @@ std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, 
         const std::size_t offset =
             findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor));
         if (offset == kNoOccurrence) break;
-        const char* hit = cursor + offset;
-        const std::size_t line = textio::lineOfOffset(index, static_cast<std::size_t>(hit - text));
-        if (line >= limit) return line;
-        hits[line] = 1;
-        // No term holds an LF, so the first LF at or after the hit ends its line.
-        cursor =
-            static_cast<const char*>(std::memchr(hit, '\n', static_cast<std::size_t>(end - hit))) +
-            1;
+        // No term holds an LF, so the hit's line goes on after it.
+        const textio::LineAt at =
+            textio::lineAt(index, static_cast<std::size_t>(cursor + offset - text));
+        if (at.line >= limit) return at.line;
+        hits[at.line] = 1;
+        // A list of folders names a folder once per file in it: the copies
+        // that follow hold the term too, and are not searched again.
+        const char* line = text + at.start;
+        const auto length = static_cast<std::size_t>(at.lineFeed + 1 - at.start);
+        cursor = text + at.lineFeed + 1;
+        std::size_t next = at.line + 1;
+        while (next < limit && static_cast<std::size_t>(end - cursor) >= length &&
+               std::memcmp(cursor, line, length) == 0) {
+            hits[next++] = 1;
+            cursor += length;
+        }
     }
     return linesBefore(index, static_cast<std::size_t>(end - text));
 }

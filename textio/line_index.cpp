@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "textio/line_kernels.h"
 
@@ -69,6 +70,50 @@ std::size_t lineOfOffset(const LineIndex& index, std::size_t offset) {
                std::count(index.text.data() + start, index.text.data() + offset, '\n'));
 }
 
+namespace {
+
+// The offset where line `line` starts, given that it does not start within
+// [group's start, offset].
+std::size_t startBeforeGroup(const LineIndex& index, std::size_t group, std::size_t line) {
+    if (line == 0) return 0;
+    // LF number line - 1 ends the last line of an earlier group.
+    std::size_t before = group;
+    while (index.linesBefore[before] > line - 1) --before;
+    return nthLineFeedOfGroup(index, before, line - 1 - index.linesBefore[before]) + 1;
+}
+
+}  // namespace
+
+LineAt lineAt(const LineIndex& index, std::size_t offset) {
+    const std::size_t group = offset / kLineIndexGroup;
+    const std::size_t base = group * kLineIndexGroup;
+    const char* text = index.text.data();
+    if (!wholeGroup(index, group)) {
+        const std::size_t line = lineOfOffset(index, offset);
+        const auto lineFeed = static_cast<std::size_t>(
+            std::find(text + offset, text + index.text.size(), '\n') - text);
+        const std::size_t start = line == index.linesBefore[group]
+                                      ? startBeforeGroup(index, group, line)
+                                      : lineFeedOf(index, line - 1) + 1;
+        return {line, start, lineFeed};
+    }
+    const std::uint64_t lineFeeds = lineKernels().lineFeedMask(text + base);
+    const std::uint64_t below = (std::uint64_t{1} << (offset - base)) - 1;
+    const std::uint64_t behind = lineFeeds & below;
+    const std::size_t line =
+        index.linesBefore[group] + static_cast<std::size_t>(std::popcount(behind));
+    const std::size_t start =
+        behind != 0 ? base + static_cast<std::size_t>(63 - std::countl_zero(behind)) + 1
+                    : startBeforeGroup(index, group, line);
+    const std::uint64_t ahead = lineFeeds & ~below;
+    if (ahead != 0) return {line, start, base + static_cast<std::size_t>(std::countr_zero(ahead))};
+    // The line goes on past the group; the text ends with an LF.
+    const char* next = text + base + kLineIndexGroup;
+    const auto* lineFeed = static_cast<const char*>(
+        std::memchr(next, '\n', index.text.size() - (base + kLineIndexGroup)));
+    return {line, start, static_cast<std::size_t>(lineFeed - text)};
+}
+
 std::size_t lineFeedOf(const LineIndex& index, std::size_t line) {
     // The last group with no more than `line` LFs before it holds LF number
     // `line`; the entry after the last group is beyond it.
@@ -79,7 +124,10 @@ std::size_t lineFeedOf(const LineIndex& index, std::size_t line) {
     return nthLineFeedOfGroup(index, group, line - first[group]);
 }
 
-std::size_t lineFeedOf(LineCursor& cursor, std::size_t line) {
+namespace {
+
+// Moves the cursor on to the group that holds LF number `line`.
+void advanceTo(LineCursor& cursor, std::size_t line) {
     const std::uint32_t* linesBefore = cursor.index->linesBefore;
     // Kept lines are mostly far apart: eight groups a step first. The last
     // entry is beyond every line.
@@ -89,14 +137,38 @@ std::size_t lineFeedOf(LineCursor& cursor, std::size_t line) {
         cursor.group += kStride;
     }
     while (linesBefore[cursor.group + 1] <= line) ++cursor.group;
-    return nthLineFeedOfGroup(*cursor.index, cursor.group, line - linesBefore[cursor.group]);
+}
+
+}  // namespace
+
+std::size_t lineFeedOf(LineCursor& cursor, std::size_t line) {
+    advanceTo(cursor, line);
+    return nthLineFeedOfGroup(*cursor.index, cursor.group,
+                              line - cursor.index->linesBefore[cursor.group]);
 }
 
 std::string_view lineText(LineCursor& cursor, std::size_t line) {
     const LineIndex& index = *cursor.index;
     if (line >= index.lines) return {};
-    const std::size_t start = line == 0 ? 0 : lineFeedOf(cursor, line - 1) + 1;
-    return index.text.substr(start, lineFeedOf(cursor, line) - start);
+    advanceTo(cursor, line);
+    const std::size_t group = cursor.group;
+    const std::size_t nth = line - index.linesBefore[group];
+    std::size_t start = 0;
+    std::size_t end = 0;
+    if (nth > 0 && wholeGroup(index, group)) {
+        // Both ends in one group: LFs nth - 1 and nth of its mask.
+        const std::size_t base = group * kLineIndexGroup;
+        std::uint64_t lineFeeds = lineKernels().lineFeedMask(index.text.data() + base);
+        for (std::size_t skip = nth - 1; skip > 0; --skip) lineFeeds &= lineFeeds - 1;
+        start = base + static_cast<std::size_t>(std::countr_zero(lineFeeds)) + 1;
+        lineFeeds &= lineFeeds - 1;
+        end = base + static_cast<std::size_t>(std::countr_zero(lineFeeds));
+    } else {
+        end = nthLineFeedOfGroup(index, group, nth);
+        start = nth > 0 ? nthLineFeedOfGroup(index, group, nth - 1) + 1
+                        : startBeforeGroup(index, group, line);
+    }
+    return index.text.substr(start, end - start);
 }
 
 }  // namespace textio

@@ -53,6 +53,15 @@ bool holdsWatched(const WatchedBytes& watched, const char* begin, std::size_t si
 // The line that holds text[offset] (offset < text.size()): the LFs before it.
 std::size_t lineOfOffset(const LineIndex& index, std::size_t offset);
 
+// The same line, where it starts and the offset of the LF that ends it,
+// mostly from one look at the group of bytes that holds the offset.
+struct LineAt {
+    std::size_t line = 0;
+    std::size_t start = 0;
+    std::size_t lineFeed = 0;
+};
+LineAt lineAt(const LineIndex& index, std::size_t offset);
+
 // The offset of the LF that ends line `line` (line < index.lines).
 std::size_t lineFeedOf(const LineIndex& index, std::size_t line);
 

@@ -77,14 +77,22 @@ struct Generator : test_support::SeededRandom {
     }
 
     // Lines of pieces, each followed by LF, with terms put in now and then.
+    // Some come again on the next lines, as a folder does once per file in
+    // it, and some of those copies lose their last byte or change their
+    // first: a hit's copies are marked without being searched again.
     std::string text(std::size_t bytes, std::size_t reach, const std::vector<std::string>& terms) {
         std::string out;
         while (out.size() < bytes) {
             const std::size_t length = below(4) == 0 ? below(200) : below(30);
             std::string line = pieces(length, reach);
             if (below(8) == 0) line.insert(below(line.size() + 1), terms[below(terms.size())]);
-            out += line;
-            out += '\n';
+            for (std::size_t copies = below(3) == 0 ? 1 + below(5) : 1; copies > 0; --copies) {
+                std::string copy = line;
+                if (!copy.empty() && below(6) == 0) copy.pop_back();
+                if (!copy.empty() && below(6) == 0) copy[0] = 'x';
+                out += copy;
+                out += '\n';
+            }
         }
         return out;
     }
