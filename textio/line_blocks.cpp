@@ -63,17 +63,49 @@ void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
     reader.end = lead + waiting;
 }
 
-// Reads once more and normalises what came; at the end of the file a last
-// line without a line end gets its LF.
+const char* waitingBytes(const LineBlockReader& reader) {
+    return reader.bytes.get() + reader.begin;
+}
+
+// The index starts again from the bytes that wait.
+void restartIndex(LineBlockReader& reader) {
+    reader.indexedGroups = 0;
+    reader.watchedSeen = false;
+    reserveArray(reader.linesBefore, 1);
+    reader.linesBefore.data()[0] = 0;
+}
+
+// A CR or a NUL has turned up: every line end of the bytes waiting (which
+// hold no block handed out) is rewritten, and so is every read from now on.
+// A CR last may be the first half of a CR LF that the next read completes.
+void startRewriting(LineBlockReader& reader) {
+    reader.rewriteOnRead = true;
+    const std::size_t waiting = reader.end - reader.begin;
+    reader.lineFeedEndsCr = waiting > 0 && reader.bytes[reader.end - 1] == '\r';
+    reader.end = reader.begin + normalizeLineEnds(reader.bytes.get() + reader.begin, waiting);
+    restartIndex(reader);
+}
+
+// Reads once more and, once line ends are rewritten as they come, rewrites
+// what came; at the end of the file a last line without a line end gets its
+// LF.
 void readMore(TextFile& file, LineBlockReader& reader) {
     makeRoom(file, reader, reader.readSize + 1);
     char* fresh = reader.bytes.get() + reader.end;
     std::size_t got = readBytes(file, fresh, reader.readSize);
     if (got == 0) {
         reader.endReached = true;
-        if (reader.end > reader.begin && reader.bytes[reader.end - 1] != '\n') {
+        if (reader.end == reader.begin) return;
+        const char last = reader.bytes[reader.end - 1];
+        // A CR or NUL ends the last line: rewritten, it is the LF.
+        if (!reader.rewriteOnRead && (last == '\r' || last == '\0')) startRewriting(reader);
+        if (reader.bytes[reader.end - 1] != '\n') {
             reader.bytes[reader.end++] = '\n';  // a last line without a line end is still a line
         }
+        return;
+    }
+    if (!reader.rewriteOnRead) {
+        reader.end += got;
         return;
     }
     // A CR at the end of one read and an LF at the start of the next are one
@@ -84,19 +116,12 @@ void readMore(TextFile& file, LineBlockReader& reader) {
     reader.end += normalizeLineEnds(fresh, got);
 }
 
-const char* waitingBytes(const LineBlockReader& reader) {
-    return reader.bytes.get() + reader.begin;
-}
-
 // The block last handed out is dropped: its view is no longer valid, and the
 // index starts again from the bytes that wait.
 bool startCall(const TextFile& file, LineBlockReader& reader) {
     reader.lines = 0;
     reader.index = {};
-    reader.indexedGroups = 0;
-    reader.watchedSeen = false;
-    reserveArray(reader.linesBefore, 1);
-    reader.linesBefore.data()[0] = 0;
+    restartIndex(reader);
     return isOpen(file);
 }
 
@@ -117,11 +142,15 @@ std::string_view handOut(LineBlockReader& reader, std::size_t size, std::size_t 
     return block;
 }
 
-// Indexes all `size` bytes waiting (whole lines) and hands them out.
+// Indexes the first `size` bytes waiting (whole lines) and hands them out;
+// an empty view, with nothing handed out, when they hold a CR or a NUL and
+// line ends are not rewritten yet.
 std::string_view indexAndHandOut(LineBlockReader& reader, std::size_t size) {
     reserveIndex(reader);
-    const LineIndex index =
-        indexLines({waitingBytes(reader), size}, reader.linesBefore.data(), reader.watched);
+    bool crOrNul = false;
+    const LineIndex index = indexLines({waitingBytes(reader), size}, reader.linesBefore.data(),
+                                       reader.watched, reader.rewriteOnRead ? nullptr : &crOrNul);
+    if (crOrNul) return {};
     return handOut(reader, size, index.lines, index.watchedSeen);
 }
 
@@ -136,7 +165,8 @@ std::size_t pastLineFeed(const char* bytes, std::size_t from, std::size_t before
 }
 
 // The size of the first `count` lines waiting, indexing them as far as
-// needed; 0 while fewer wait.
+// needed; 0 while fewer wait. A CR or a NUL among the bytes indexed starts
+// the rewriting of line ends, and the index again.
 std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
     reserveIndex(reader);
     const char* bytes = waitingBytes(reader);
@@ -144,10 +174,17 @@ std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
     const std::size_t wholeGroups = size / kLineIndexGroup;
     std::uint32_t* linesBefore = reader.linesBefore.data();
     std::size_t& done = reader.indexedGroups;
+    const bool lookForCrOrNul = !reader.rewriteOnRead;
     if (done < wholeGroups && linesBefore[done] < count) {
+        IndexFindings found{reader.watchedSeen, false};
         done +=
             lineKernels().indexLineFeeds(bytes + done * kLineIndexGroup, wholeGroups - done, count,
-                                         linesBefore + done, reader.watched, reader.watchedSeen);
+                                         linesBefore + done, reader.watched, lookForCrOrNul, found);
+        reader.watchedSeen = found.watchedSeen;
+        if (found.crOrNul) {
+            startRewriting(reader);
+            return indexUpTo(reader, count);
+        }
     }
     if (linesBefore[done] >= count) {
         // LF number count - 1 is in the last group indexed.
@@ -155,10 +192,14 @@ std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
     }
     // The bytes after the whole groups, one by one.
     std::size_t lines = linesBefore[done];
-    for (std::size_t at = done * kLineIndexGroup; at != size; ++at) {
+    const std::size_t tail = done * kLineIndexGroup;
+    for (std::size_t at = tail; at != size; ++at) {
+        if (lookForCrOrNul && (bytes[at] == '\r' || bytes[at] == '\0')) {
+            startRewriting(reader);
+            return indexUpTo(reader, count);
+        }
         if (bytes[at] == '\n' && ++lines == count) {
             linesBefore[done + 1] = static_cast<std::uint32_t>(count);  // after the partial group
-            const std::size_t tail = done * kLineIndexGroup;
             if (holdsWatched(reader.watched, bytes + tail, at - tail)) reader.watchedSeen = true;
             return at + 1;
         }
@@ -184,13 +225,20 @@ std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
         const auto lineFeed =
             std::find(std::make_reverse_iterator(last), std::make_reverse_iterator(first), '\n');
         if (lineFeed.base() != first) {
-            return indexAndHandOut(
+            const std::string_view block = indexAndHandOut(
                 reader, static_cast<std::size_t>(lineFeed.base() - waitingBytes(reader)));
+            if (!block.empty()) return block;
+        } else if (reader.rewriteOnRead || !holdsCrOrNul({first, last})) {
+            // No line ends yet (a CR or NUL alone would be one).
+            if (reader.endReached) return {};
+            const std::size_t searchedBytes = reader.end - reader.begin;
+            readMore(file, reader);
+            searched = reader.begin + searchedBytes;
+            continue;
         }
-        if (reader.endReached) return {};
-        const std::size_t searchedBytes = reader.end - reader.begin;
-        readMore(file, reader);
-        searched = reader.begin + searchedBytes;
+        // A CR or a NUL waits: line ends are rewritten, and looked for again.
+        startRewriting(reader);
+        searched = reader.begin;
     }
 }
 
@@ -201,9 +249,11 @@ std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t 
         if (size != 0) return handOut(reader, size, count, reader.watchedSeen);
         if (reader.endReached) {
             // Fewer lines than asked: all that is left, each ending with LF.
-            const std::size_t left = reader.end - reader.begin;
-            if (left == 0) return {};
-            return indexAndHandOut(reader, left);
+            if (reader.end == reader.begin) return {};
+            const std::string_view block = indexAndHandOut(reader, reader.end - reader.begin);
+            if (!block.empty()) return block;
+            startRewriting(reader);  // a CR or a NUL among them
+            continue;
         }
         readMore(file, reader);
     }

@@ -1,6 +1,7 @@
 // Reading a list as blocks of whole lines, for a list that need not be held in
-// memory at once. Line ends are normalised to one LF after every line, so the
-// blocks, joined, are the bytes appendLines would give in one text. The bytes
+// memory at once. Line ends are normalised to one LF after every line before
+// a block is handed out, so the blocks, joined, are the bytes appendLines
+// would give in one text. The bytes
 // pass through one reused buffer that stays in the cache: no copy of the
 // whole list is ever made. Each block comes with its line index
 // (line_index.h), so that nobody has to count or skip lines again.
@@ -48,6 +49,12 @@ struct LineBlockReader {
     // The block last handed out.
     std::size_t lines = 0;
     LineIndex index;
+    // Most lists hold no CR and no NUL: their bytes are looked over for one
+    // while they are indexed, not in a pass of their own as they are read.
+    // Once one turns up, the waiting bytes are rewritten and from then on
+    // every read is as it comes (a list with CR LF line ends has them
+    // throughout).
+    bool rewriteOnRead = false;
     bool lineFeedEndsCr = false;  // the last byte read was a CR: an LF next belongs to it
     bool endReached = false;
 };

@@ -8,21 +8,28 @@
 
 namespace textio {
 
-LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore,
-                     const WatchedBytes& watched) {
+LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore, const WatchedBytes& watched,
+                     bool* crOrNul) {
     const std::size_t wholeGroups = text.size() / kLineIndexGroup;
     linesBefore[0] = 0;
-    bool seen = false;
-    lineKernels().indexLineFeeds(text.data(), wholeGroups, SIZE_MAX, linesBefore, watched, seen);
+    IndexFindings found;
+    lineKernels().indexLineFeeds(text.data(), wholeGroups, SIZE_MAX, linesBefore, watched,
+                                 crOrNul != nullptr, found);
     std::size_t lines = linesBefore[wholeGroups];
     const std::size_t tail = wholeGroups * kLineIndexGroup;
     if (tail != text.size()) {
-        lines += static_cast<std::size_t>(
-            std::count(text.begin() + static_cast<std::ptrdiff_t>(tail), text.end(), '\n'));
+        const std::string_view rest = text.substr(tail);
+        lines += static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n'));
         linesBefore[wholeGroups + 1] = static_cast<std::uint32_t>(lines);
-        seen = seen || holdsWatched(watched, text.data() + tail, text.size() - tail);
+        found.watchedSeen = found.watchedSeen || holdsWatched(watched, rest.data(), rest.size());
+        found.crOrNul = found.crOrNul || (crOrNul != nullptr && holdsCrOrNul(rest));
     }
-    return {text, linesBefore, lines, watched, seen};
+    if (crOrNul != nullptr) *crOrNul = found.crOrNul;
+    return {text, linesBefore, lines, watched, found.watchedSeen};
+}
+
+bool holdsCrOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos;
 }
 
 bool holdsWatched(const WatchedBytes& watched, const char* begin, std::size_t size) {

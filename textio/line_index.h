@@ -23,6 +23,12 @@ struct WatchedBytes {
     bool operator==(const WatchedBytes&) const = default;
 };
 
+// What indexing saw besides the LFs.
+struct IndexFindings {
+    bool watchedSeen = false;  // a watched byte
+    bool crOrNul = false;      // a CR or a NUL, when asked to look for them
+};
+
 struct LineIndex {
     std::string_view text;  // whole lines, each ending with LF
     // linesBefore[g] is the number of LFs in text[0, 64 g), for every group
@@ -43,9 +49,14 @@ inline std::size_t lineIndexEntries(std::size_t size) {
 }
 
 // Indexes `text` (whole lines) into `linesBefore`, which has room for
-// lineIndexEntries(text.size()) entries, looking out for `watched`.
+// lineIndexEntries(text.size()) entries, looking out for `watched`, and
+// given `crOrNul`, for a CR or a NUL too (*crOrNul is set to whether it
+// holds one).
 LineIndex indexLines(std::string_view text, std::uint32_t* linesBefore,
-                     const WatchedBytes& watched = {});
+                     const WatchedBytes& watched = {}, bool* crOrNul = nullptr);
+
+// Whether `text` holds a CR or a NUL, one byte at a time.
+bool holdsCrOrNul(std::string_view text);
 
 // Whether [begin, begin + size) holds a watched byte, one byte at a time.
 bool holdsWatched(const WatchedBytes& watched, const char* begin, std::size_t size);

@@ -17,11 +17,12 @@ struct LineKernels {
     // group: linesBefore[0] holds the LFs before the first; for each group g
     // done, linesBefore[g + 1] gets those before the next. Stops after the
     // group that brings the count to `stopAt` or more, or after `groups`
-    // groups; returns how many it did. Sets `seen` when a group done holds
-    // a watched byte, leaves it as it was otherwise.
+    // groups; returns how many it did. Sets found.watchedSeen when a group
+    // done holds a watched byte and, with `lookForCrOrNul`, found.crOrNul
+    // when one holds a CR or a NUL; leaves them as they were otherwise.
     std::size_t (*indexLineFeeds)(const char* begin, std::size_t groups, std::size_t stopAt,
                                   std::uint32_t* linesBefore, const WatchedBytes& watched,
-                                  bool& seen);
+                                  bool lookForCrOrNul, IndexFindings& found);
     // Bit i set where group[i] is LF, for the 64 bytes at `group`.
     std::uint64_t (*lineFeedMask)(const char* group);
     // The number of LF bytes in [begin, begin + size).

@@ -24,42 +24,57 @@ inline Bytes watchedDistance(Bytes bytes, Bytes first0, Bytes first1) {
     return (bytes - first0).min(bytes - first1);
 }
 
-// Indexing while the smallest distance to the watched ranges is kept: the
-// bytes are in registers already, and a pass of their own cost as much as
-// the indexing.
-template <bool Watch>
+// Indexing while the smallest distances to the watched ranges and to CR and
+// NUL are kept: the bytes are in registers already, and a pass of their own
+// cost as much as the indexing.
+template <bool Watch, bool LineEnds>
 std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t stopAt,
-                             std::uint32_t* linesBefore, const WatchedBytes& watched, bool& seen) {
+                             std::uint32_t* linesBefore, const WatchedBytes& watched,
+                             IndexFindings& found) {
     static_assert(kLineIndexGroup == 64, "a group is one Block");
     const Bytes first0 = Bytes::splat(watched.first[0]);
     const Bytes first1 = Bytes::splat(watched.first[1]);
+    // No group done leaves both distances at FF: beyond any span in use, and
+    // not 0.
     Bytes nearest = Bytes::splat(0xFF);
+    Bytes nearestCrOrNul = Bytes::splat(0xFF);
     std::size_t lines = linesBefore[0];
     std::size_t group = 0;
     while (group < groups) {
         const Block block = Block::load(begin + group * kLineIndexGroup);
         lines += lineFeedsIn(block);
-        if constexpr (Watch) {
-            for (std::size_t i = 0; i < Block::kParts; ++i) {
+        for (std::size_t i = 0; i < Block::kParts; ++i) {
+            if constexpr (Watch) {
                 nearest = nearest.min(watchedDistance(block.part[i], first0, first1));
+            }
+            if constexpr (LineEnds) {
+                nearestCrOrNul = nearestCrOrNul.min(crOrNulDistance(block.part[i]));
             }
         }
         linesBefore[++group] = static_cast<std::uint32_t>(lines);
         if (lines >= stopAt) break;
     }
     if constexpr (Watch) {
-        // No group done leaves the distance at FF, beyond any span in use.
-        if ((nearest.min(Bytes::splat(watched.span)) == nearest).anySet()) seen = true;
+        if ((nearest.min(Bytes::splat(watched.span)) == nearest).anySet()) found.watchedSeen = true;
+    }
+    if constexpr (LineEnds) {
+        if (nearestCrOrNul.equalMask(Bytes::zero()) != 0) found.crOrNul = true;
     }
     return group;
 }
 
 inline std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
                                   std::uint32_t* linesBefore, const WatchedBytes& watched,
-                                  bool& seen) {
+                                  bool lookForCrOrNul, IndexFindings& found) {
+    if (lookForCrOrNul) {
+        return watched.active ? indexLineFeedsIn<true, true>(begin, groups, stopAt, linesBefore,
+                                                             watched, found)
+                              : indexLineFeedsIn<false, true>(begin, groups, stopAt, linesBefore,
+                                                              watched, found);
+    }
     return watched.active
-               ? indexLineFeedsIn<true>(begin, groups, stopAt, linesBefore, watched, seen)
-               : indexLineFeedsIn<false>(begin, groups, stopAt, linesBefore, watched, seen);
+               ? indexLineFeedsIn<true, false>(begin, groups, stopAt, linesBefore, watched, found)
+               : indexLineFeedsIn<false, false>(begin, groups, stopAt, linesBefore, watched, found);
 }
 
 inline std::uint64_t lineFeedMask(const char* group) {

@@ -8,12 +8,16 @@ bool isCrOrNul(char byte) {
 }
 
 std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
-                           std::uint32_t* linesBefore, const WatchedBytes& watched, bool& seen) {
+                           std::uint32_t* linesBefore, const WatchedBytes& watched,
+                           bool lookForCrOrNul, IndexFindings& found) {
     std::size_t lines = linesBefore[0];
     for (std::size_t group = 0; group < groups; ++group) {
         const char* bytes = begin + group * kLineIndexGroup;
-        for (std::size_t i = 0; i < kLineIndexGroup; ++i) lines += bytes[i] == '\n' ? 1 : 0;
-        seen = seen || holdsWatched(watched, bytes, kLineIndexGroup);
+        for (std::size_t i = 0; i < kLineIndexGroup; ++i) {
+            lines += bytes[i] == '\n' ? 1 : 0;
+            if (lookForCrOrNul && isCrOrNul(bytes[i])) found.crOrNul = true;
+        }
+        found.watchedSeen = found.watchedSeen || holdsWatched(watched, bytes, kLineIndexGroup);
         linesBefore[group + 1] = static_cast<std::uint32_t>(lines);
         if (lines >= stopAt) return group + 1;
     }

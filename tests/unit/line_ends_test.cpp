@@ -68,7 +68,9 @@ std::string windowsLines(SeededRandom& random, std::size_t size) {
 // Each variant counts the LFs group by group after those it is told come
 // first, and stops after the group that reaches the count asked for,
 // whatever the density of LFs; it tells whether the groups it did hold a
-// watched byte, whichever ranges are watched and wherever such a byte is.
+// watched byte, whichever ranges are watched and wherever such a byte is,
+// and, when asked, whether they hold a CR or a NUL (most texts here hold
+// none, or one somewhere).
 TEST(LineKernels, EveryVariantIndexesWholeGroups) {
     const WatchedBytes watchings[] = {
         {}, {true, {0xC4, 0xE2}, 0}, {true, {0xC4, 0xE1}, 1}, {true, {0x00, 0xFE}, 0}};
@@ -82,6 +84,14 @@ TEST(LineKernels, EveryVariantIndexesWholeGroups) {
              left > 0 && !text.empty(); --left) {
             text[random.below(text.size())] = static_cast<char>(0x80 + random.below(0x80));
         }
+        if (random.below(3) != 0) {
+            std::replace(text.begin(), text.end(), '\r', 'x');
+            std::replace(text.begin(), text.end(), '\0', 'x');
+            if (random.below(2) == 0 && !text.empty()) {
+                text[random.below(text.size())] = random.below(2) == 0 ? '\r' : '\0';
+            }
+        }
+        const bool lookForCrOrNul = round % 2 == 0;
         const WatchedBytes& watched =
             watchings[static_cast<std::size_t>(round) % std::size(watchings)];
         const std::size_t before = random.below(1000);
@@ -111,15 +121,18 @@ TEST(LineKernels, EveryVariantIndexesWholeGroups) {
                     wantSeen || (watched.active && byte >= first && byte <= first + watched.span);
             }
         }
+        const std::string_view doneText(text.data(), wantGroups * kGroup);
+        const bool wantCrOrNul = lookForCrOrNul && holdsCrOrNul(doneText);
         for (const simd::Isa isa : testing_isa::distinctVariants(lineKernels)) {
             std::vector<std::uint32_t> got(groups + 1, 0xFFFFFFFF);
             got[0] = static_cast<std::uint32_t>(before);
-            bool seen = false;
-            const std::size_t done = lineKernels(isa).indexLineFeeds(text.data(), groups, stopAt,
-                                                                     got.data(), watched, seen);
+            IndexFindings found;
+            const std::size_t done = lineKernels(isa).indexLineFeeds(
+                text.data(), groups, stopAt, got.data(), watched, lookForCrOrNul, found);
             const auto label = ::testing::Message() << simd::isaName(isa) << " round " << round;
             EXPECT_EQ(done, wantGroups) << label;
-            EXPECT_EQ(seen, wantSeen) << label;
+            EXPECT_EQ(found.watchedSeen, wantSeen) << label;
+            EXPECT_EQ(found.crOrNul, wantCrOrNul) << label;
             got.resize(wantGroups + 1);
             EXPECT_EQ(got, want) << label;
         }
