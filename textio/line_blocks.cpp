@@ -95,11 +95,9 @@ void readMore(TextFile& file, LineBlockReader& reader) {
     std::size_t got = readBytes(file, fresh, reader.readSize);
     if (got == 0) {
         reader.endReached = true;
-        if (reader.end == reader.begin) return;
-        const char last = reader.bytes[reader.end - 1];
-        // A CR or NUL ends the last line: rewritten, it is the LF.
-        if (!reader.rewriteOnRead && (last == '\r' || last == '\0')) startRewriting(reader);
-        if (reader.bytes[reader.end - 1] != '\n') {
+        // Bytes are looked over before each read, so a CR or a NUL that ends
+        // the last line has started the rewriting and is an LF by now.
+        if (reader.end > reader.begin && reader.bytes[reader.end - 1] != '\n') {
             reader.bytes[reader.end++] = '\n';  // a last line without a line end is still a line
         }
         return;

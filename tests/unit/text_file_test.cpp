@@ -240,11 +240,19 @@ std::string readWhole(const std::string& name, std::size_t skipLines = 0) {
 }
 
 // Blocks are read a read size at a time: line ends at and across that
-// boundary, lines longer than a read, and random mixes, at the smallest and
-// the largest read size a processor may get.
+// boundary, lines longer than a read, the first CR or NUL of a list only
+// after reads of LF lines, and random mixes, at the smallest and the largest
+// read size a processor may get.
 void TextFileTest::expectBlocksAgreeWithAppendLines(std::size_t kRead) {
     const std::string filler(kRead - 1, 'x');
+    std::string lineFeedLines;
+    while (lineFeedLines.size() < 2 * kRead + kRead / 2) lineFeedLines += "line\n";
     const std::string cases[] = {
+        lineFeedLines + "a\r\nb\r\n",
+        lineFeedLines + "a\rb\n" + lineFeedLines,
+        lineFeedLines + "a\0b"s,
+        lineFeedLines + "last\r",
+        lineFeedLines + "last\0"s,
         "",
         "a",
         "a\r",
@@ -272,8 +280,10 @@ void TextFileTest::expectBlocksAgreeWithAppendLines(std::size_t kRead) {
         SCOPED_TRACE(round);
         std::string bytes;
         const std::size_t size = kRead / 2 + static_cast<std::size_t>(round) * 97000;
+        // Every other list has LF line ends alone for its first two thirds.
+        const std::size_t lineFeedsOnly = round % 2 == 1 ? size / 3 * 2 : 0;
         while (bytes.size() < size) {
-            const std::size_t pick = random.below(64);
+            const std::size_t pick = random.below(bytes.size() < lineFeedsOnly ? 60 : 64);
             bytes +=
                 pick < 59 ? std::string(1, static_cast<char>('a' + pick % 26)) : pieces[pick - 59];
         }
