@@ -20,7 +20,9 @@ const TermSearch* rawOf(const RunSearches& searches) {
 }  // namespace
 
 RunSearches buildRunSearches(const std::vector<std::string>& foldedTerms) {
-    return {buildTermSearch(foldedTerms), buildCaselessSearch(foldedTerms)};
+    RunSearches searches{buildTermSearch(foldedTerms), std::nullopt};
+    searches.raw = buildCaselessSearch(searches.folded, foldedTerms);
+    return searches;
 }
 
 textio::WatchedBytes bytesToWatch(const RunSearches& searches) {

@@ -57,16 +57,19 @@ bool rawComparable(const std::string& term) {
     return true;
 }
 
-// The automaton over lowercased terms, with each capital read as its small
-// letter; nullopt when some kept term is not raw-comparable.
-std::optional<TermSearch> buildCaselessBase(const std::vector<std::string>& foldedTerms,
-                                            const TermSearchOptions& options) {
+std::vector<std::string> lowercased(const std::vector<std::string>& foldedTerms) {
     std::vector<std::string> lowered = foldedTerms;
     for (std::string& term : lowered) {
         for (char& byte : term)
             byte = static_cast<char>(caselessByte(static_cast<unsigned char>(byte)));
     }
-    TermSearch search = buildBase(lowered, options);
+    return lowered;
+}
+
+// The automaton over lowercased terms (`search`, built of them), with each
+// capital read as its small letter; nullopt when some kept term is not
+// raw-comparable.
+std::optional<TermSearch> caselessOf(TermSearch search) {
     if (!std::all_of(search.terms.begin(), search.terms.end(), rawComparable)) return std::nullopt;
     search.caseMode = CaseMode::caseless;
     search.dfa.caseMode = CaseMode::caseless;
@@ -149,7 +152,20 @@ TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms,
 
 std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
                                               const TermSearchOptions& options) {
-    std::optional<TermSearch> search = buildCaselessBase(foldedTerms, options);
+    std::optional<TermSearch> search = caselessOf(buildBase(lowercased(foldedTerms), options));
+    if (search) prepareEngine(*search, options.engine);
+    return search;
+}
+
+std::optional<TermSearch> buildCaselessSearch(const TermSearch& folded,
+                                              const std::vector<std::string>& foldedTerms,
+                                              const TermSearchOptions& options) {
+    const std::vector<std::string> lowered = lowercased(foldedTerms);
+    if (lowered != foldedTerms) return buildCaselessSearch(foldedTerms, options);
+    TermSearch base;
+    base.terms = folded.terms;
+    base.dfa = folded.dfa;
+    std::optional<TermSearch> search = caselessOf(std::move(base));
     if (search) prepareEngine(*search, options.engine);
     return search;
 }

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,7 +63,9 @@ struct TermDfa {
     std::array<std::uint8_t, 256> byteClass{};
     CaseMode caseMode = CaseMode::exact;  // for steps through the trie
     std::uint32_t classCount = 1;
-    std::vector<std::uint32_t> next;
+    // The rows, never changed once built: the caseless search of the same
+    // terms shares them (its capitals join their small letters' classes).
+    std::shared_ptr<const std::vector<std::uint32_t>> next;
     std::uint32_t rootId = 0;
     // The special states: ids from matchId on have no row of their own.
     std::uint32_t matchId = 0;
@@ -157,6 +160,14 @@ TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms,
 // when every kept term is made of ASCII and C3 pairs: a term with other
 // characters may meet a folded form that the raw text does not show.
 std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
+                                              const TermSearchOptions& options = {});
+
+// The same, given `folded`, which buildTermSearch made of the same terms
+// with the same options: where lowercasing leaves the terms as they are
+// (always, when a caseless search is offered) the automaton is not built
+// again, and shares folded's rows.
+std::optional<TermSearch> buildCaselessSearch(const TermSearch& folded,
+                                              const std::vector<std::string>& foldedTerms,
                                               const TermSearchOptions& options = {});
 
 // Whether the active instruction set runs the engine.

@@ -23,7 +23,7 @@ struct Cursor {
 // the first occurrence, or kNoOccurrence with `cursor` moved to `to`.
 std::size_t scanAlone(const TermDfa& dfa, const unsigned char* text, std::size_t from,
                       std::size_t to, Cursor& cursor) {
-    const std::uint32_t* next = dfa.next.data();
+    const std::uint32_t* next = dfa.next->data();
     const std::uint8_t* cls = dfa.byteClass.data();
     const std::uint32_t special = dfa.matchId;
     std::uint32_t id = cursor.id;
@@ -74,7 +74,7 @@ std::size_t scanAlone(const TermDfa& dfa, const unsigned char* text, std::size_t
 template <unsigned A, std::size_t Span>
 std::size_t lockstep(const TermDfa& dfa, const unsigned char* from, std::uint32_t* states,
                      std::size_t j, std::size_t end) {
-    const std::uint32_t* next = dfa.next.data();
+    const std::uint32_t* next = dfa.next->data();
     const std::uint8_t* cls = dfa.byteClass.data();
     const std::uint32_t special = dfa.matchId;
     std::uint32_t s[A];

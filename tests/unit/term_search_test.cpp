@@ -372,6 +372,13 @@ TEST(TermSearchCaseless, AgreesWithPlainCaseBlindSearchOnRandomInput) {
         searches.push_back(buildCaselessSearch(terms, kFewRows).value());
         searches.push_back(buildCaselessSearch(terms, kShortSpan).value());
         searches.push_back(buildCaselessSearch(terms, kFewRowsShortSpan).value());
+        // Given the folded search of the same terms, as a run builds them:
+        // its rows are shared where lowercasing leaves the terms alone.
+        for (const TermSearchOptions& options : {TermSearchOptions{}, kFewRowsShortSpan}) {
+            const TermSearch folded = buildTermSearch(terms, options);
+            searches.push_back(buildCaselessSearch(folded, terms, options).value());
+            EXPECT_EQ(searches.back().dfa.next == folded.dfa.next, lowered == terms);
+        }
         const std::vector<bool> kept = keptTerms(lowered);
         for (int sample = 0; sample < 4; ++sample) {
             const std::string text = caselessText(gen, terms);
@@ -411,6 +418,21 @@ TEST(TermSearchCaseless, OfferedOnlyWhenEveryKeptTermIsAsciiOrLatin1) {
     const std::optional<TermSearch> none = buildCaselessSearch({""});
     ASSERT_TRUE(none.has_value());
     EXPECT_EQ(none->engine, TermEngine::none);
+    // Given the folded search of the same terms, the same offer.
+    for (const std::vector<std::string>& terms :
+         std::vector<std::vector<std::string>>{{"doc", "relat\xC3\xB3rio"},
+                                               {"doc", "\xC4\x89"},
+                                               {"rio", "relat\xE2\x82\xACrio"},
+                                               {"PDF", "pdf", "Doc"},
+                                               {""}}) {
+        const std::optional<TermSearch> alone = buildCaselessSearch(terms);
+        const std::optional<TermSearch> given = buildCaselessSearch(buildTermSearch(terms), terms);
+        ASSERT_EQ(given.has_value(), alone.has_value()) << terms[0];
+        if (!given) continue;
+        EXPECT_EQ(given->terms, alone->terms);
+        EXPECT_EQ(given->engine, alone->engine);
+        EXPECT_EQ(given->latinTerms, alone->latinTerms);
+    }
 }
 
 // Every engine, one term at a time, against every byte value in place of
