@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "textio/large_buffer.h"
+
 namespace search {
 
 // The engines. The filter engines come in one variant per instruction set
@@ -65,7 +67,9 @@ struct TermDfa {
     std::uint32_t classCount = 1;
     // The rows, never changed once built: the caseless search of the same
     // terms shares them (its capitals join their small letters' classes).
-    std::shared_ptr<const std::vector<std::uint32_t>> next;
+    // Thousands of terms make megabytes of them, which in large pages cost
+    // a page fault or two instead of hundreds.
+    std::shared_ptr<const textio::LargeArray<std::uint32_t>> next;
     std::uint32_t rootId = 0;
     // The special states: ids from matchId on have no row of their own.
     std::uint32_t matchId = 0;

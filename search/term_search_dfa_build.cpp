@@ -132,12 +132,17 @@ void buildRows(const std::vector<bool>& isMatch, std::size_t budgetBytes, TermDf
             dfa.nodes[node].stateId = dfa.deepId;
         }
     }
-    std::vector<std::uint32_t> next(std::size_t{rows + 2} * classes, 0);
+    const std::size_t entries = std::size_t{rows + 2} * classes;
+    auto table =
+        std::make_shared<textio::LargeArray<std::uint32_t>>(textio::LargeArray<std::uint32_t>{
+            textio::allocateLargeBuffer(entries * sizeof(std::uint32_t))});
+    std::uint32_t* const next = table->data();
+    std::fill_n(next, entries, 0);
     for (std::uint32_t row = 0; row < rows; ++row) {
         const TermTrieNode& node = dfa.nodes[dfa.rowNode[row]];
-        std::uint32_t* out = next.data() + std::size_t{row} * classes;
+        std::uint32_t* out = next + std::size_t{row} * classes;
         if (row != 0) {
-            const std::uint32_t* failRow = next.data() + dfa.nodes[node.fail].stateId;
+            const std::uint32_t* failRow = next + dfa.nodes[node.fail].stateId;
             std::copy(failRow, failRow + classes, out);
         }
         for (std::uint32_t child = node.firstChild; child < node.firstChild + node.childCount;
@@ -145,9 +150,9 @@ void buildRows(const std::vector<bool>& isMatch, std::size_t budgetBytes, TermDf
             out[dfa.byteClass[dfa.nodes[child].byte]] = dfa.nodes[child].stateId;
         }
     }
-    std::fill_n(next.data() + dfa.matchId, classes, dfa.matchId);
-    std::fill_n(next.data() + dfa.deepId, classes, dfa.deepId);
-    dfa.next = std::make_shared<const std::vector<std::uint32_t>>(std::move(next));
+    std::fill_n(next + dfa.matchId, classes, dfa.matchId);
+    std::fill_n(next + dfa.deepId, classes, dfa.deepId);
+    dfa.next = std::move(table);
 }
 
 }  // namespace
