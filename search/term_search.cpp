@@ -150,24 +150,31 @@ TermSearch buildTermSearch(const std::vector<std::string>& foldedTerms,
     return search;
 }
 
-std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
-                                              const TermSearchOptions& options) {
-    std::optional<TermSearch> search = caselessOf(buildBase(lowercased(foldedTerms), options));
+namespace {
+
+// The caseless search over `base`, the automaton of the lowercased terms.
+std::optional<TermSearch> caselessSearchOf(TermSearch base, const TermSearchOptions& options) {
+    std::optional<TermSearch> search = caselessOf(std::move(base));
     if (search) prepareEngine(*search, options.engine);
     return search;
+}
+
+}  // namespace
+
+std::optional<TermSearch> buildCaselessSearch(const std::vector<std::string>& foldedTerms,
+                                              const TermSearchOptions& options) {
+    return caselessSearchOf(buildBase(lowercased(foldedTerms), options), options);
 }
 
 std::optional<TermSearch> buildCaselessSearch(const TermSearch& folded,
                                               const std::vector<std::string>& foldedTerms,
                                               const TermSearchOptions& options) {
     const std::vector<std::string> lowered = lowercased(foldedTerms);
-    if (lowered != foldedTerms) return buildCaselessSearch(foldedTerms, options);
+    if (lowered != foldedTerms) return caselessSearchOf(buildBase(lowered, options), options);
     TermSearch base;
     base.terms = folded.terms;
     base.dfa = folded.dfa;
-    std::optional<TermSearch> search = caselessOf(std::move(base));
-    if (search) prepareEngine(*search, options.engine);
-    return search;
+    return caselessSearchOf(std::move(base), options);
 }
 
 bool termEngineAvailable(TermEngine engine) {

@@ -75,14 +75,21 @@ void restartIndex(LineBlockReader& reader) {
     reader.linesBefore.data()[0] = 0;
 }
 
+// Rewrites the line ends of the bytes from `from` to the end of those
+// waiting. A CR last may be the first half of a CR LF that the next read
+// completes.
+void rewriteFrom(LineBlockReader& reader, char* from) {
+    const auto size = static_cast<std::size_t>(reader.bytes.get() + reader.end - from);
+    reader.lineFeedEndsCr = size > 0 && from[size - 1] == '\r';
+    reader.end =
+        static_cast<std::size_t>(from - reader.bytes.get()) + normalizeLineEnds(from, size);
+}
+
 // A CR or a NUL has turned up: every line end of the bytes waiting (which
 // hold no block handed out) is rewritten, and so is every read from now on.
-// A CR last may be the first half of a CR LF that the next read completes.
 void startRewriting(LineBlockReader& reader) {
     reader.rewriteOnRead = true;
-    const std::size_t waiting = reader.end - reader.begin;
-    reader.lineFeedEndsCr = waiting > 0 && reader.bytes[reader.end - 1] == '\r';
-    reader.end = reader.begin + normalizeLineEnds(reader.bytes.get() + reader.begin, waiting);
+    rewriteFrom(reader, reader.bytes.get() + reader.begin);
     restartIndex(reader);
 }
 
@@ -102,16 +109,13 @@ void readMore(TextFile& file, LineBlockReader& reader) {
         }
         return;
     }
-    if (!reader.rewriteOnRead) {
-        reader.end += got;
-        return;
-    }
     // A CR at the end of one read and an LF at the start of the next are one
     // line end.
-    const bool endsWithCr = fresh[got - 1] == '\r';
-    if (reader.lineFeedEndsCr && fresh[0] == '\n') std::memmove(fresh, fresh + 1, --got);
-    reader.lineFeedEndsCr = endsWithCr;
-    reader.end += normalizeLineEnds(fresh, got);
+    if (reader.rewriteOnRead && reader.lineFeedEndsCr && fresh[0] == '\n') {
+        std::memmove(fresh, fresh + 1, --got);
+    }
+    reader.end += got;
+    if (reader.rewriteOnRead) rewriteFrom(reader, fresh);
 }
 
 // The block last handed out is dropped: its view is no longer valid, and the
@@ -140,15 +144,19 @@ std::string_view handOut(LineBlockReader& reader, std::size_t size, std::size_t 
     return block;
 }
 
-// Indexes the first `size` bytes waiting (whole lines) and hands them out;
-// an empty view, with nothing handed out, when they hold a CR or a NUL and
-// line ends are not rewritten yet.
+// Indexes the first `size` bytes waiting (whole lines) and hands them out.
+// When they hold a CR or a NUL and line ends are not rewritten yet, starts
+// the rewriting instead and hands out nothing (an empty view): the caller
+// looks for whole lines again.
 std::string_view indexAndHandOut(LineBlockReader& reader, std::size_t size) {
     reserveIndex(reader);
     bool crOrNul = false;
     const LineIndex index = indexLines({waitingBytes(reader), size}, reader.linesBefore.data(),
                                        reader.watched, reader.rewriteOnRead ? nullptr : &crOrNul);
-    if (crOrNul) return {};
+    if (crOrNul) {
+        startRewriting(reader);
+        return {};
+    }
     return handOut(reader, size, index.lines, index.watchedSeen);
 }
 
@@ -173,29 +181,25 @@ std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
     std::uint32_t* linesBefore = reader.linesBefore.data();
     std::size_t& done = reader.indexedGroups;
     const bool lookForCrOrNul = !reader.rewriteOnRead;
+    IndexFindings found{reader.watchedSeen, false};
     if (done < wholeGroups && linesBefore[done] < count) {
-        IndexFindings found{reader.watchedSeen, false};
         done +=
             lineKernels().indexLineFeeds(bytes + done * kLineIndexGroup, wholeGroups - done, count,
                                          linesBefore + done, reader.watched, lookForCrOrNul, found);
         reader.watchedSeen = found.watchedSeen;
-        if (found.crOrNul) {
-            startRewriting(reader);
-            return indexUpTo(reader, count);
-        }
     }
-    if (linesBefore[done] >= count) {
+    if (!found.crOrNul && linesBefore[done] >= count) {
         // LF number count - 1 is in the last group indexed.
         return pastLineFeed(bytes, (done - 1) * kLineIndexGroup, linesBefore[done - 1], count - 1);
     }
-    // The bytes after the whole groups, one by one.
-    std::size_t lines = linesBefore[done];
+    // The bytes after the whole groups (fewer than a group), one by one.
     const std::size_t tail = done * kLineIndexGroup;
+    if (lookForCrOrNul && (found.crOrNul || holdsCrOrNul({bytes + tail, size - tail}))) {
+        startRewriting(reader);
+        return indexUpTo(reader, count);
+    }
+    std::size_t lines = linesBefore[done];
     for (std::size_t at = tail; at != size; ++at) {
-        if (lookForCrOrNul && (bytes[at] == '\r' || bytes[at] == '\0')) {
-            startRewriting(reader);
-            return indexUpTo(reader, count);
-        }
         if (bytes[at] == '\n' && ++lines == count) {
             linesBefore[done + 1] = static_cast<std::uint32_t>(count);  // after the partial group
             if (holdsWatched(reader.watched, bytes + tail, at - tail)) reader.watchedSeen = true;
@@ -226,16 +230,16 @@ std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
             const std::string_view block = indexAndHandOut(
                 reader, static_cast<std::size_t>(lineFeed.base() - waitingBytes(reader)));
             if (!block.empty()) return block;
-        } else if (reader.rewriteOnRead || !holdsCrOrNul({first, last})) {
-            // No line ends yet (a CR or NUL alone would be one).
+        } else if (!reader.rewriteOnRead && holdsCrOrNul({first, last})) {
+            startRewriting(reader);  // a CR or a NUL alone ends a line too
+        } else {
             if (reader.endReached) return {};
             const std::size_t searchedBytes = reader.end - reader.begin;
             readMore(file, reader);
             searched = reader.begin + searchedBytes;
             continue;
         }
-        // A CR or a NUL waits: line ends are rewritten, and looked for again.
-        startRewriting(reader);
+        // Line ends were rewritten: whole lines are looked for again.
         searched = reader.begin;
     }
 }
@@ -250,8 +254,7 @@ std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t 
             if (reader.end == reader.begin) return {};
             const std::string_view block = indexAndHandOut(reader, reader.end - reader.begin);
             if (!block.empty()) return block;
-            startRewriting(reader);  // a CR or a NUL among them
-            continue;
+            continue;  // a CR or a NUL among them: rewritten
         }
         readMore(file, reader);
     }

@@ -1,10 +1,10 @@
 // Reading a list as blocks of whole lines, for a list that need not be held in
 // memory at once. Line ends are normalised to one LF after every line before
 // a block is handed out, so the blocks, joined, are the bytes appendLines
-// would give in one text. The bytes
-// pass through one reused buffer that stays in the cache: no copy of the
-// whole list is ever made. Each block comes with its line index
-// (line_index.h), so that nobody has to count or skip lines again.
+// would give in one text. The bytes pass through one reused buffer that
+// stays in the cache: no copy of the whole list is ever made. Each block
+// comes with its line index (line_index.h), so that nobody has to count or
+// skip lines again.
 #pragma once
 
 #include <cstddef>

@@ -79,11 +79,10 @@ std::size_t lineOfOffset(const LineIndex& index, std::size_t offset) {
 
 namespace {
 
-// The offset where line `line` starts, given that it does not start within
-// [group's start, offset].
-std::size_t startBeforeGroup(const LineIndex& index, std::size_t group, std::size_t line) {
+// The offset where line `line` starts: just past LF number line - 1, which
+// is in `group` or an earlier one (mostly the one before, or this one).
+std::size_t lineStart(const LineIndex& index, std::size_t group, std::size_t line) {
     if (line == 0) return 0;
-    // LF number line - 1 ends the last line of an earlier group.
     std::size_t before = group;
     while (index.linesBefore[before] > line - 1) --before;
     return nthLineFeedOfGroup(index, before, line - 1 - index.linesBefore[before]) + 1;
@@ -99,10 +98,7 @@ LineAt lineAt(const LineIndex& index, std::size_t offset) {
         const std::size_t line = lineOfOffset(index, offset);
         const auto lineFeed = static_cast<std::size_t>(
             std::find(text + offset, text + index.text.size(), '\n') - text);
-        const std::size_t start = line == index.linesBefore[group]
-                                      ? startBeforeGroup(index, group, line)
-                                      : lineFeedOf(index, line - 1) + 1;
-        return {line, start, lineFeed};
+        return {line, lineStart(index, group, line), lineFeed};
     }
     const std::uint64_t lineFeeds = lineKernels().lineFeedMask(text + base);
     const std::uint64_t below = (std::uint64_t{1} << (offset - base)) - 1;
@@ -111,7 +107,7 @@ LineAt lineAt(const LineIndex& index, std::size_t offset) {
         index.linesBefore[group] + static_cast<std::size_t>(std::popcount(behind));
     const std::size_t start =
         behind != 0 ? base + static_cast<std::size_t>(63 - std::countl_zero(behind)) + 1
-                    : startBeforeGroup(index, group, line);
+                    : lineStart(index, group, line);
     const std::uint64_t ahead = lineFeeds & ~below;
     if (ahead != 0) return {line, start, base + static_cast<std::size_t>(std::countr_zero(ahead))};
     // The line goes on past the group; the text ends with an LF.
@@ -172,8 +168,7 @@ std::string_view lineText(LineCursor& cursor, std::size_t line) {
         end = base + static_cast<std::size_t>(std::countr_zero(lineFeeds));
     } else {
         end = nthLineFeedOfGroup(index, group, nth);
-        start = nth > 0 ? nthLineFeedOfGroup(index, group, nth - 1) + 1
-                        : startBeforeGroup(index, group, line);
+        start = lineStart(index, group, line);
     }
     return index.text.substr(start, end - start);
 }
