@@ -89,6 +89,7 @@ V teddyBuckets(const V* lo, const V* hi, const unsigned char* at) {
     for (unsigned p = 0; p < M; ++p) {
         const V bytes = V::load(at + p);
         result = result & lookup(lo[p], bytes.lowNibbles()) & lookup(hi[p], bytes.highNibbles());
+        keepInRegister(result);
     }
     return result;
 }

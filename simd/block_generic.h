@@ -85,6 +85,14 @@ inline std::size_t popcount(std::uint64_t bits) {
     }
 }
 
+// Keeps `value` whole in a register here. Left alone, the compiler regroups
+// a chain of ANDs into a tree, for parallelism; with the eight vector
+// registers of 32-bit mode, the tree's partial results then go to the stack
+// and back at every step (Teddy: 1.17 x the time on W1 in a 32-bit build).
+inline void keepInRegister(Bytes& value) {
+    if constexpr (sizeof(void*) == 4) asm("" : "+x"(value.v));
+}
+
 // The index of the lowest set bit (bits != 0). A 64-bit count on a 32-bit
 // machine goes by halves: GCC would call the runtime for it.
 inline std::size_t trailingZeros(std::uint32_t bits) {
