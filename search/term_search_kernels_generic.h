@@ -87,7 +87,8 @@ template <class V, unsigned M>
 V teddyBuckets(const V* lo, const V* hi, const unsigned char* at) {
     V result = V::splat(0xFF);
     for (unsigned p = 0; p < M; ++p) {
-        const V bytes = V::load(at + p);
+        V bytes = V::load(at + p);
+        keepInRegister(bytes);
         result = result & lookup(lo[p], bytes.lowNibbles()) & lookup(hi[p], bytes.highNibbles());
         keepInRegister(result);
     }
