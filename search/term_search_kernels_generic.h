@@ -44,7 +44,7 @@ std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::
             const Bytes near = loadAnchor<Mode>(text + at + anchor.nearOffset, anchor.nearByte);
             const Bytes far = loadAnchor<Mode>(text + at + anchor.farOffset, anchor.farByte);
             const Bytes::Mask marks = near.equalMask(nearByte) & far.equalMask(farByte);
-            if (marks != 0) {
+            if (Bytes::any(marks)) {
                 const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
                 if (hit != kNoOccurrence) return hit;
             }
@@ -52,7 +52,7 @@ std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::
     }
     for (; size - at >= kStep + reach; at += kStep) {
         const Bytes::Mask marks = pairMarks<Mode>(search, text + at);
-        if (marks != 0) {
+        if (Bytes::any(marks)) {
             const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
         }
@@ -61,7 +61,7 @@ std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::
     for (; at < size; at += kStep) {
         fillTail(tail, text, size, at);
         const Bytes::Mask marks = pairMarks<Mode>(search, tail.bytes);
-        if (marks != 0) {
+        if (Bytes::any(marks)) {
             const std::size_t hit = confirmPairs<Mode>(search, text, size, at, marks);
             if (hit != kNoOccurrence) return hit;
         }
@@ -126,7 +126,7 @@ std::size_t findTeddy(const TermSearch& search, const unsigned char* text, std::
         for (; size - at >= V::kWidth - 1 + M; at += V::kWidth) {
             found = teddyBuckets<V, M>(lo, hi, text + at);
             marks = found.nonZeroMask();
-            if (marks != 0) break;
+            if (V::any(marks)) break;
         }
         if (marks == 0) break;
         const std::size_t hit = confirmStep<V, Mode>(search, text, size, at, found, marks);

@@ -49,6 +49,7 @@ struct Bytes {
     bool anySet() const { return _mm256_testz_si256(v, v) == 0; }
     Mask equalMask(Bytes other) const { return (*this == other).mask(); }
     Mask nonZeroMask() const { return ~(*this == zero()).mask(); }
+    static bool any(Mask mask) { return mask != 0; }
     std::size_t sum() const {
         const __m256i sums = _mm256_sad_epu8(v, _mm256_setzero_si256());
         const __m128i halves =

@@ -46,9 +46,12 @@ struct Bytes {
     }
 
     Mask mask() const { return _mm512_movepi8_mask(v); }
-    bool anySet() const { return _mm512_test_epi8_mask(v, v) != 0; }
+    bool anySet() const { return any(_mm512_test_epi8_mask(v, v)); }
     Mask equalMask(Bytes other) const { return _mm512_cmpeq_epi8_mask(v, other.v); }
     Mask nonZeroMask() const { return _mm512_test_epi8_mask(v, v); }
+    // Tested in its mask register: a 32-bit build would otherwise take a
+    // 64-bit mask out through memory, a word at a time, to compare it.
+    static bool any(Mask mask) { return _kortestz_mask64_u8(mask, mask) == 0; }
     std::size_t sum() const {
         const __m512i sums = _mm512_sad_epu8(v, _mm512_setzero_si512());
         return static_cast<std::size_t>(_mm512_reduce_add_epi64(sums));

@@ -49,6 +49,8 @@ struct Bytes {
     // bits, which AVX-512 compares give without a vector between.
     Mask equalMask(Bytes other) const { return (*this == other).mask(); }
     Mask nonZeroMask() const { return (*this == zero()).mask() ^ 0xFFFFu; }
+    // Whether some bit of a mask is set.
+    static bool any(Mask mask) { return mask != 0; }
     // The sum of the bytes as unsigned numbers.
     std::size_t sum() const {
         const __m128i sums = _mm_sad_epu8(v, _mm_setzero_si128());
