@@ -25,17 +25,23 @@ bool timesNext(const RunsTrial& trial) {
 void recordBlock(RunsTrial& trial, std::uint64_t bytes, std::uint64_t nanoseconds) {
     if (inTrial(trial.blocks) && bytes > 0) {
         const std::size_t way = wayIndex(nextWay(trial));
-        // nanoseconds / bytes below the best so far, without dividing.
-        if (trial.bestBytes[way] == 0 ||
-            nanoseconds * trial.bestBytes[way] < trial.bestNanoseconds[way] * bytes) {
-            trial.bestNanoseconds[way] = nanoseconds;
-            trial.bestBytes[way] = bytes;
+        trial.nanoseconds[way] += nanoseconds;
+        trial.bytes[way] += bytes;
+        // nanoseconds / bytes above the slowest so far, without dividing.
+        if (trial.slowestBytes[way] == 0 ||
+            nanoseconds * trial.slowestBytes[way] > trial.slowestNanoseconds[way] * bytes) {
+            trial.slowestNanoseconds[way] = nanoseconds;
+            trial.slowestBytes[way] = bytes;
         }
     }
     ++trial.blocks;
     if (trial.blocks == kRunsTrialWarmUp + kRunsTrialBlocks) {
-        const std::uint64_t* time = trial.bestNanoseconds;
-        const std::uint64_t* size = trial.bestBytes;
+        std::uint64_t time[2];
+        std::uint64_t size[2];
+        for (std::size_t way = 0; way < 2; ++way) {
+            time[way] = trial.nanoseconds[way] - trial.slowestNanoseconds[way];
+            size[way] = trial.bytes[way] - trial.slowestBytes[way];
+        }
         // Whole only when it was seen and took less per byte than runs.
         const bool wholeFaster =
             size[1] != 0 && (size[0] == 0 || time[1] * size[0] < time[0] * size[1]);
