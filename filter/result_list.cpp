@@ -1,9 +1,9 @@
 #include "filter/result_list.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "filter/search_filter.h"
+#include "textio/short_bytes.h"
 
 namespace filter {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t kFirstCapacity = 16 * 1024;
 
 char* put(char* out, std::string_view text) {
-    if (!text.empty()) std::memcpy(out, text.data(), text.size());
+    textio::copyShort(out, text.data(), text.size());
     return out + text.size();
 }
 

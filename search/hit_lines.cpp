@@ -6,6 +6,7 @@
 #include "search/block_kernels.h"
 #include "textio/line_blocks.h"
 #include "textio/line_ends.h"
+#include "textio/short_bytes.h"
 
 namespace search {
 namespace {
@@ -56,7 +57,7 @@ std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, 
         cursor = text + at.lineFeed + 1;
         std::size_t next = at.line + 1;
         while (next < limit && static_cast<std::size_t>(end - cursor) >= length &&
-               std::memcmp(cursor, line, length) == 0) {
+               textio::equalShort(cursor, line, length)) {
             hits[next++] = 1;
             cursor += length;
         }
