@@ -1,9 +1,9 @@
 // Copies and comparisons of spans of a few dozen bytes (a folder, a file
 // name, a line), inline, in pieces that overlap rather than byte by byte.
-// A call to the C library costs more than such a span, and the .exe's calls
-// go to Wine's msvcrt, which moves the ends of a span a byte or a word at a
-// time: appending the kept locations was a sixth of the .exe's own time on
-// W1.
+// A call to the C library costs more than such a span; and under Wine,
+// where the .exe is tested and timed, msvcrt's memcpy moves the ends of a
+// span a byte or a word at a time: appending the kept locations was a sixth
+// of the .exe's own time on W1.
 #pragma once
 
 #include <cstddef>
