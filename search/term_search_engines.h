@@ -2,7 +2,6 @@
 #pragma once
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "search/term_search.h"
+#include "simd/mask_bits.h"
 
 namespace search {
 
@@ -147,7 +147,7 @@ template <CaseMode Mode>
 std::size_t confirmPairs(const TermSearch& search, const unsigned char* text, std::size_t size,
                          std::size_t base, std::uint64_t marks) {
     while (marks != 0) {
-        const std::size_t pos = base + static_cast<std::size_t>(std::countr_zero(marks));
+        const std::size_t pos = base + simd::lowestSetBit(marks);
         if (pos >= size) return kNoOccurrence;
         for (const TermAnchors& anchor : search.anchors) {
             if (keptTermAt<Mode>(search, anchor.term, text, size, pos)) return pos;
@@ -163,7 +163,7 @@ template <CaseMode Mode>
 std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, std::size_t size,
                          std::size_t base, std::uint64_t marks, const std::uint8_t* buckets) {
     while (marks != 0) {
-        const auto j = static_cast<unsigned>(std::countr_zero(marks));
+        const auto j = static_cast<unsigned>(simd::lowestSetBit(marks));
         const std::size_t pos = base + j;
         if (pos >= size) return kNoOccurrence;
         unsigned set = buckets[j];

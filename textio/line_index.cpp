@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "simd/mask_bits.h"
 #include "textio/line_kernels.h"
 
 namespace textio {
@@ -54,7 +55,7 @@ std::size_t nthLineFeedOfGroup(const LineIndex& index, std::size_t group, std::s
     if (wholeGroup(index, group)) {
         std::uint64_t mask = lineKernels().lineFeedMask(index.text.data() + start);
         for (; nth > 0; --nth) mask &= mask - 1;
-        return start + static_cast<std::size_t>(std::countr_zero(mask));
+        return start + simd::lowestSetBit(mask);
     }
     for (std::size_t at = start;; ++at) {
         if (index.text[at] == '\n' && nth-- == 0) return at;
@@ -69,8 +70,7 @@ std::size_t lineOfOffset(const LineIndex& index, std::size_t offset) {
     if (wholeGroup(index, group)) {
         const std::uint64_t below = (std::uint64_t{1} << (offset - start)) - 1;
         return index.linesBefore[group] +
-               static_cast<std::size_t>(
-                   std::popcount(lineKernels().lineFeedMask(index.text.data() + start) & below));
+               simd::setBitCount(lineKernels().lineFeedMask(index.text.data() + start) & below);
     }
     return index.linesBefore[group] +
            static_cast<std::size_t>(
@@ -103,13 +103,12 @@ LineAt lineAt(const LineIndex& index, std::size_t offset) {
     const std::uint64_t lineFeeds = lineKernels().lineFeedMask(text + base);
     const std::uint64_t below = (std::uint64_t{1} << (offset - base)) - 1;
     const std::uint64_t behind = lineFeeds & below;
-    const std::size_t line =
-        index.linesBefore[group] + static_cast<std::size_t>(std::popcount(behind));
+    const std::size_t line = index.linesBefore[group] + simd::setBitCount(behind);
     const std::size_t start =
         behind != 0 ? base + static_cast<std::size_t>(63 - std::countl_zero(behind)) + 1
                     : lineStart(index, group, line);
     const std::uint64_t ahead = lineFeeds & ~below;
-    if (ahead != 0) return {line, start, base + static_cast<std::size_t>(std::countr_zero(ahead))};
+    if (ahead != 0) return {line, start, base + simd::lowestSetBit(ahead)};
     // The line goes on past the group; the text ends with an LF.
     const char* next = text + base + kLineIndexGroup;
     const auto* lineFeed = static_cast<const char*>(
@@ -163,9 +162,9 @@ std::string_view lineText(LineCursor& cursor, std::size_t line) {
         const std::size_t base = group * kLineIndexGroup;
         std::uint64_t lineFeeds = lineKernels().lineFeedMask(index.text.data() + base);
         for (std::size_t skip = nth - 1; skip > 0; --skip) lineFeeds &= lineFeeds - 1;
-        start = base + static_cast<std::size_t>(std::countr_zero(lineFeeds)) + 1;
+        start = base + simd::lowestSetBit(lineFeeds) + 1;
         lineFeeds &= lineFeeds - 1;
-        end = base + static_cast<std::size_t>(std::countr_zero(lineFeeds));
+        end = base + simd::lowestSetBit(lineFeeds);
     } else {
         end = nthLineFeedOfGroup(index, group, nth);
         start = lineStart(index, group, line);
