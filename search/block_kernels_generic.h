@@ -73,8 +73,8 @@ inline std::size_t firstBreak(const char* bytes, std::size_t from, std::size_t s
 // the byte that length before it, and the line holding that break is the
 // first that differs from the one before (a longer line has no LF where its
 // predecessor has one, a shorter one has it earlier). Lines are copied 64
-// bytes at a time where there is room: a call per line of a few dozen bytes
-// cost more than the copy.
+// bytes at a time where there is room, longer ones inline too: a call per
+// line of a few dozen bytes cost more than the copy.
 inline std::size_t collapseRuns(const char* bytes, std::size_t size, std::size_t lines,
                                 std::uint32_t* runStarts, char* out, std::size_t& copied) {
     constexpr std::size_t kCopy = 64;
@@ -92,7 +92,7 @@ inline std::size_t collapseRuns(const char* bytes, std::size_t size, std::size_t
         if (period <= kCopy && start + kCopy <= size) {
             std::memcpy(out, bytes + start, kCopy);
         } else {
-            std::memcpy(out, bytes + start, period);
+            textio::copyShort(out, bytes + start, period);
         }
         out += period;
         line += copies;

@@ -9,6 +9,7 @@
 
 #include "search/block_kernel_variants.h"
 #include "simd/vector_avx2.h"
+#include "textio/short_bytes.h"
 
 #if SIMD_X86
 SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
