@@ -95,18 +95,12 @@ inline void keepInRegister(Bytes& value) {
     if constexpr (sizeof(void*) == 4) asm("" : "+x"(value.v));
 }
 
-// The index of the lowest set bit (bits != 0). A 64-bit count on a 32-bit
-// machine goes by halves: GCC would call the runtime for it.
+// The index of the lowest set bit (bits != 0); a 64-bit one by halves on a
+// 32-bit machine (simd/mask_bits.h).
 inline std::size_t trailingZeros(std::uint32_t bits) {
     return static_cast<std::size_t>(__builtin_ctz(bits));
 }
 
 inline std::size_t trailingZeros(std::uint64_t bits) {
-    if constexpr (sizeof(MaskWord) == 8) {
-        return static_cast<std::size_t>(__builtin_ctzll(bits));
-    } else {
-        const auto low = static_cast<std::uint32_t>(bits);
-        return low != 0 ? trailingZeros(low)
-                        : 32 + trailingZeros(static_cast<std::uint32_t>(bits >> 32));
-    }
+    return lowestSetBit(bits);
 }

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "simd/mask_bits.h"
+
 SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
 namespace simd::sse2 {
 

@@ -49,13 +49,18 @@ bool wholeGroup(const LineIndex& index, std::size_t group) {
     return (group + 1) * kLineIndexGroup <= index.text.size();
 }
 
+// The mask without its `count` lowest set bits.
+std::uint64_t withoutLowestBits(std::uint64_t mask, std::size_t count) {
+    for (; count > 0; --count) mask &= mask - 1;
+    return mask;
+}
+
 // The offset of LF number `nth` (from 0) of the group.
 std::size_t nthLineFeedOfGroup(const LineIndex& index, std::size_t group, std::size_t nth) {
     const std::size_t start = group * kLineIndexGroup;
     if (wholeGroup(index, group)) {
-        std::uint64_t mask = lineKernels().lineFeedMask(index.text.data() + start);
-        for (; nth > 0; --nth) mask &= mask - 1;
-        return start + simd::lowestSetBit(mask);
+        const std::uint64_t mask = lineKernels().lineFeedMask(index.text.data() + start);
+        return start + simd::lowestSetBit(withoutLowestBits(mask, nth));
     }
     for (std::size_t at = start;; ++at) {
         if (index.text[at] == '\n' && nth-- == 0) return at;
@@ -143,12 +148,6 @@ void advanceTo(LineCursor& cursor, std::size_t line) {
 
 }  // namespace
 
-std::size_t lineFeedOf(LineCursor& cursor, std::size_t line) {
-    advanceTo(cursor, line);
-    return nthLineFeedOfGroup(*cursor.index, cursor.group,
-                              line - cursor.index->linesBefore[cursor.group]);
-}
-
 std::string_view lineText(LineCursor& cursor, std::size_t line) {
     const LineIndex& index = *cursor.index;
     if (line >= index.lines) return {};
@@ -160,11 +159,10 @@ std::string_view lineText(LineCursor& cursor, std::size_t line) {
     if (nth > 0 && wholeGroup(index, group)) {
         // Both ends in one group: LFs nth - 1 and nth of its mask.
         const std::size_t base = group * kLineIndexGroup;
-        std::uint64_t lineFeeds = lineKernels().lineFeedMask(index.text.data() + base);
-        for (std::size_t skip = nth - 1; skip > 0; --skip) lineFeeds &= lineFeeds - 1;
+        const std::uint64_t lineFeeds =
+            withoutLowestBits(lineKernels().lineFeedMask(index.text.data() + base), nth - 1);
         start = base + simd::lowestSetBit(lineFeeds) + 1;
-        lineFeeds &= lineFeeds - 1;
-        end = base + simd::lowestSetBit(lineFeeds);
+        end = base + simd::lowestSetBit(withoutLowestBits(lineFeeds, 1));
     } else {
         end = nthLineFeedOfGroup(index, group, nth);
         start = lineStart(index, group, line);

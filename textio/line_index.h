@@ -83,7 +83,6 @@ struct LineCursor {
     std::size_t group = 0;  // no line asked for yet ends before this group
 };
 
-std::size_t lineFeedOf(LineCursor& cursor, std::size_t line);
 // Line `line` without its LF; the empty text past the last line.
 std::string_view lineText(LineCursor& cursor, std::size_t line);
 
