@@ -193,6 +193,7 @@ void engineArgs(benchmark::internal::Benchmark* bench) {
     add(TermEngine::teddy, Isa::ssse3, {3, 20, 48});
     add(TermEngine::teddy, Isa::avx2, {3, 20, 48, 64});
     add(TermEngine::teddy, Isa::avx512, {3, 20, 48, 64});
+    add(TermEngine::teddy, Isa::avx512vbmi, {3, 20, 48, 64});
 }
 BENCHMARK(Engine)->Apply(engineArgs)->Unit(benchmark::kMillisecond);
 

@@ -96,13 +96,16 @@ struct TermAnchors {
 
 // Teddy: each term is put in one of 8 buckets; for each of the first
 // `fingerprint` bytes, lo[p][n] has bit b set when some term of bucket b has
-// low nibble n at offset p (hi[p] likewise for the high nibble).
+// low nibble n at offset p (hi[p] likewise for the high nibble), and
+// lowSeven[p][n] when one has a byte whose low seven bits are n there (for
+// processors that look a byte up in a 128-byte table at once).
 inline constexpr std::size_t kTeddyMaxFingerprint = 8;
 
 struct TermTeddy {
     std::uint32_t fingerprint = 0;  // terms shorter than this accept anything past their end
     std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> lo{};
     std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> hi{};
+    std::array<std::array<std::uint8_t, 128>, kTeddyMaxFingerprint> lowSeven{};
     std::array<std::vector<std::uint32_t>, 8> buckets;  // indexes into TermSearch::terms
 };
 

@@ -86,17 +86,41 @@ void addByte(NibbleSets& lo, NibbleSets& hi, std::uint32_t p, unsigned byte) {
     hi[p] = static_cast<std::uint16_t>(hi[p] | 1u << (byte >> 4));
 }
 
+// The bytes a term lets through at fingerprint offset p: its own, and in a
+// caseless search its capital; calls `pass` with each, or returns false when
+// the term is shorter and lets any byte through.
+template <class Pass>
+bool termBytesAt(const std::string& term, std::uint32_t p, CaseMode caseMode, Pass pass) {
+    if (p >= term.size()) return false;
+    const auto byte = static_cast<unsigned char>(term[p]);
+    pass(byte);
+    // A capital differs from its small letter in the high nibble only.
+    if (caseMode == CaseMode::caseless && hasCapital(byte)) pass(byte ^ 0x20u);
+    return true;
+}
+
 void addTerm(NibbleSets& lo, NibbleSets& hi, const std::string& term, std::uint32_t fingerprint,
              CaseMode caseMode) {
     for (std::uint32_t p = 0; p < fingerprint; ++p) {
-        if (p >= term.size()) {
+        if (!termBytesAt(term, p, caseMode, [&](unsigned byte) { addByte(lo, hi, p, byte); })) {
             lo[p] = hi[p] = 0xFFFF;
-            continue;
         }
-        const auto byte = static_cast<unsigned char>(term[p]);
-        addByte(lo, hi, p, byte);
-        // A capital differs from its small letter in the high nibble only.
-        if (caseMode == CaseMode::caseless && hasCapital(byte)) addByte(lo, hi, p, byte ^ 0x20u);
+    }
+}
+
+// The seven-bit tables of the buckets as they stand.
+void fillLowSeven(TermTeddy& teddy, const std::vector<std::string>& terms, CaseMode caseMode) {
+    for (std::size_t bucket = 0; bucket < 8; ++bucket) {
+        const auto bit = static_cast<std::uint8_t>(1u << bucket);
+        for (const std::uint32_t index : teddy.buckets[bucket]) {
+            for (std::uint32_t p = 0; p < teddy.fingerprint; ++p) {
+                std::array<std::uint8_t, 128>& table = teddy.lowSeven[p];
+                const auto let = [&](unsigned byte) { table[byte & 127u] |= bit; };
+                if (!termBytesAt(terms[index], p, caseMode, let)) {
+                    for (std::uint8_t& entry : table) entry |= bit;
+                }
+            }
+        }
     }
 }
 
@@ -167,6 +191,7 @@ TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMod
             }
         }
     }
+    fillLowSeven(teddy, terms, caseMode);
     return teddy;
 }
 

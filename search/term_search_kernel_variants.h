@@ -19,5 +19,8 @@ extern const TermSearchKernels kTermSearchKernels;
 namespace avx512 {
 extern const TermSearchKernels kTermSearchKernels;
 }
+namespace avx512vbmi {
+extern const TermSearchKernels kTermSearchKernels;
+}
 
 }  // namespace search

@@ -12,7 +12,8 @@ const TermSearchKernels& termSearchKernels(simd::Isa isa) {
         isa,
         {&none, SIMD_X86_VARIANT(sse2::kTermSearchKernels),
          SIMD_X86_VARIANT(ssse3::kTermSearchKernels), SIMD_X86_VARIANT(avx2::kTermSearchKernels),
-         SIMD_AVX512_VARIANT(avx512::kTermSearchKernels)});
+         SIMD_AVX512_VARIANT(avx512::kTermSearchKernels),
+         SIMD_AVX512_VARIANT(avx512vbmi::kTermSearchKernels)});
 }
 
 }  // namespace search

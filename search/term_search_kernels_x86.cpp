@@ -8,7 +8,7 @@
 
 #include "search/term_search_engines.h"
 #include "search/term_search_kernel_variants.h"
-#include "simd/vector_avx512.h"
+#include "simd/vector_avx512vbmi.h"
 
 #if SIMD_X86
 SIMD_ALLOW_UNDEFINED_VECTORS
@@ -44,6 +44,14 @@ using namespace simd::avx512;
 #include "search/term_search_kernels_generic.h"
 const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
 }  // namespace search::avx512
+SIMD_TARGET_END
+
+SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512VBMI)
+namespace search::avx512vbmi {
+using namespace simd::avx512vbmi;
+#include "search/term_search_kernels_generic.h"
+const TermSearchKernels kTermSearchKernels = termSearchKernelsFor<Bytes>(64);
+}  // namespace search::avx512vbmi
 SIMD_TARGET_END
 #endif
 #endif

@@ -24,6 +24,8 @@ bool processorRuns(Isa isa) {
         case Isa::avx512:
             return SIMD_AVX512 && processorRuns(Isa::avx2) && __builtin_cpu_supports("avx512f") &&
                    __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+        case Isa::avx512vbmi:
+            return processorRuns(Isa::avx512) && __builtin_cpu_supports("avx512vbmi");
     }
     return false;
 #else
@@ -53,6 +55,8 @@ const char* isaName(Isa isa) {
             return "avx2";
         case Isa::avx512:
             return "avx512";
+        case Isa::avx512vbmi:
+            return "avx512vbmi";
     }
     return "?";
 }

@@ -51,3 +51,4 @@
 #define SIMD_FEATURES_SSSE3 "sse2,ssse3"
 #define SIMD_FEATURES_AVX2 "avx2,bmi,popcnt"
 #define SIMD_FEATURES_AVX512 "avx2,bmi,popcnt,avx512f,avx512bw,avx512vl"
+#define SIMD_FEATURES_AVX512VBMI "avx2,bmi,popcnt,avx512f,avx512bw,avx512vl,avx512vbmi"

@@ -11,6 +11,7 @@ SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512)
 namespace simd::avx512 {
 
 inline constexpr bool kHasLookup = true;
+inline constexpr bool kHasByteLookup = false;
 inline constexpr bool kHasPopcount = true;
 using Bytes16 = sse2::Bytes;
 

@@ -17,6 +17,7 @@ SIMD_TARGET_BEGIN(SIMD_FEATURES_SSE2)
 namespace simd::sse2 {
 
 inline constexpr bool kHasLookup = false;
+inline constexpr bool kHasByteLookup = false;
 inline constexpr bool kHasPopcount = false;
 
 struct Bytes {
@@ -72,6 +73,7 @@ SIMD_TARGET_BEGIN(SIMD_FEATURES_SSSE3)
 namespace simd::ssse3 {
 
 inline constexpr bool kHasLookup = true;
+inline constexpr bool kHasByteLookup = false;
 inline constexpr bool kHasPopcount = false;
 using sse2::Block;
 using sse2::Bytes;

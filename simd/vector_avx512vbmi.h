@@ -1,0 +1,33 @@
+// AVX-512 with VBMI: the vector of AVX-512, and VBMI's lookup of a byte in a
+// 128-byte table held in two vectors, for kernels that have a variant of
+// their own for it (the others take the AVX-512 one).
+#pragma once
+
+#include "simd/vector_avx512.h"
+
+#if SIMD_AVX512
+SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512VBMI)
+namespace simd::avx512vbmi {
+
+inline constexpr bool kHasLookup = true;
+inline constexpr bool kHasByteLookup = true;
+inline constexpr bool kHasPopcount = true;
+using avx512::Block;
+using avx512::Bytes;
+using avx512::Bytes16;
+using avx512::keepInRegister;
+using avx512::kMaskWordBits;
+using avx512::lookup;
+using avx512::MaskWord;
+using avx512::popcount;
+using avx512::trailingZeros;
+
+// Byte i of the result is byte index[i] & 127 of the table whose first 64
+// bytes are `low` and last 64 `high`: the high bit of an index is ignored.
+inline Bytes lookup128(Bytes low, Bytes high, Bytes index) {
+    return {_mm512_permutex2var_epi8(low.v, index.v, high.v)};
+}
+
+}  // namespace simd::avx512vbmi
+SIMD_TARGET_END
+#endif
