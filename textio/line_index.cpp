@@ -151,6 +151,18 @@ void advanceTo(LineCursor& cursor, std::size_t line) {
 std::string_view lineText(LineCursor& cursor, std::size_t line) {
     const LineIndex& index = *cursor.index;
     if (line >= index.lines) return {};
+    if (line == cursor.nextLine && index.text.size() - cursor.nextStart >= kLineIndexGroup) {
+        // Kept lines come in runs: the one after the last starts past its LF,
+        // and a short one ends within the next 64 bytes, without the index.
+        const std::size_t start = cursor.nextStart;
+        const std::uint64_t lineFeeds = lineKernels().lineFeedMask(index.text.data() + start);
+        if (lineFeeds != 0) {
+            const std::size_t length = simd::lowestSetBit(lineFeeds);
+            cursor.nextLine = line + 1;
+            cursor.nextStart = start + length + 1;
+            return index.text.substr(start, length);
+        }
+    }
     advanceTo(cursor, line);
     const std::size_t group = cursor.group;
     const std::size_t nth = line - index.linesBefore[group];
@@ -165,8 +177,10 @@ std::string_view lineText(LineCursor& cursor, std::size_t line) {
         end = base + simd::lowestSetBit(withoutLowestBits(lineFeeds, 1));
     } else {
         end = nthLineFeedOfGroup(index, group, nth);
-        start = lineStart(index, group, line);
+        start = line == cursor.nextLine ? cursor.nextStart : lineStart(index, group, line);
     }
+    cursor.nextLine = line + 1;
+    cursor.nextStart = end + 1;
     return index.text.substr(start, end - start);
 }
 

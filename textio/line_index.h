@@ -81,6 +81,9 @@ std::size_t lineFeedOf(const LineIndex& index, std::size_t line);
 struct LineCursor {
     const LineIndex* index = nullptr;
     std::size_t group = 0;  // no line asked for yet ends before this group
+    // The line after the last one given, and where it starts.
+    std::size_t nextLine = SIZE_MAX;
+    std::size_t nextStart = 0;
 };
 
 // Line `line` without its LF; the empty text past the last line.
