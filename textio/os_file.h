@@ -50,6 +50,12 @@ bool fileSize(Handle handle, std::uint64_t& size);
 // Cuts the file back to `size` bytes and leaves the position there.
 bool truncateTo(Handle handle, std::uint64_t size);
 
+// Asks the file system to set aside room for `size` bytes at `offset`
+// without changing the file's size, so that writing them does not allocate
+// page by page. Only a hint: where the system has no such call, or refuses,
+// nothing happens.
+void reserveSpace(Handle handle, std::uint64_t offset, std::uint64_t size);
+
 void closeHandle(Handle handle);
 
 // Memory for a large buffer straight from the system: at least `size` bytes

@@ -106,6 +106,27 @@ bool truncateTo(Handle handle, std::uint64_t size) {
     return result == 0 && seekTo(handle, size);
 }
 
+void reserveSpace(Handle handle, std::uint64_t offset, std::uint64_t size) {
+#if defined(__linux__)
+    // Kept out of the file's size: a run that dies before it writes leaves
+    // the list's bytes as they were, and the next block appended takes the room.
+    const auto at = static_cast<off_t>(offset);
+    const auto length = static_cast<off_t>(size);
+    if (at < 0 || length <= 0 || static_cast<std::uint64_t>(at) != offset ||
+        static_cast<std::uint64_t>(length) != size) {
+        return;
+    }
+    int result;
+    do {
+        result = ::fallocate(fd(handle), FALLOC_FL_KEEP_SIZE, at, length);
+    } while (result != 0 && errno == EINTR);
+#else
+    (void)handle;
+    (void)offset;
+    (void)size;
+#endif
+}
+
 void closeHandle(Handle handle) {
     ::close(fd(handle));
 }

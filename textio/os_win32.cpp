@@ -106,6 +106,10 @@ bool truncateTo(Handle handle, std::uint64_t size) {
     return seekTo(handle, size) && ::SetEndOfFile(toWin(handle)) != 0;
 }
 
+void reserveSpace(Handle, std::uint64_t, std::uint64_t) {
+    // NTFS gives a written range its clusters in large runs already.
+}
+
 void closeHandle(Handle handle) {
     ::CloseHandle(toWin(handle));
 }

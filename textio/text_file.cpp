@@ -231,6 +231,10 @@ bool truncateFile(TextFile& file, std::uint64_t length) {
     return os::truncateTo(file.handle, length);
 }
 
+void reserveRoom(TextFile& file, std::uint64_t position, std::uint64_t size) {
+    if (isOpen(file) && size > 0) os::reserveSpace(file.handle, position, size);
+}
+
 TextFile::~TextFile() {
     closeFile(*this);
 }

@@ -87,6 +87,10 @@ bool flushFile(TextFile& file);
 // Cuts the file back to `length` bytes, dropping anything still waiting.
 bool truncateFile(TextFile& file, std::uint64_t length);
 
+// Asks for room for `size` bytes at `position` to be set aside before they
+// are written, where the system can (the file's size does not change).
+void reserveRoom(TextFile& file, std::uint64_t position, std::uint64_t size);
+
 // Writes out waiting bytes, releases the buffer and closes; a file that did
 // not open is left alone.
 void closeFile(TextFile& file);
