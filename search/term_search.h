@@ -98,11 +98,15 @@ struct TermAnchors {
 // `fingerprint` bytes, lo[p][n] has bit b set when some term of bucket b has
 // low nibble n at offset p (hi[p] likewise for the high nibble), and
 // lowSeven[p][n] when one has a byte whose low seven bits are n there (for
-// processors that look a byte up in a 128-byte table at once).
+// processors that look a byte up in a 128-byte table at once), for the
+// offsets up to `narrowing` (beyond the fingerprint, to the end of the
+// longest term): those scans narrow a step's marks with the offsets past the
+// fingerprint before they confirm them.
 inline constexpr std::size_t kTeddyMaxFingerprint = 8;
 
 struct TermTeddy {
     std::uint32_t fingerprint = 0;  // terms shorter than this accept anything past their end
+    std::uint32_t narrowing = 0;    // at most kTeddyMaxFingerprint
     std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> lo{};
     std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> hi{};
     std::array<std::array<std::uint8_t, 128>, kTeddyMaxFingerprint> lowSeven{};
