@@ -51,6 +51,17 @@ std::size_t nextHit(const search::LineHits& folderHits, const search::LineHits& 
     return line;
 }
 
+// Line `line` of a block: where the search left it, else found in the block's
+// index. `next` walks `texts` along with the lines asked, which increase.
+std::string_view keptLineText(textio::LineCursor& cursor, const search::HitLineTexts& texts,
+                              std::size_t& next, std::size_t line) {
+    while (next < texts.size() && texts[next].line < line) ++next;
+    if (next < texts.size() && texts[next].line == line) {
+        return cursor.index->text.substr(texts[next].start, texts[next].length);
+    }
+    return textio::lineText(cursor, line);
+}
+
 // Streams both lists past together, a block of folders and the file names of
 // the same lines at a time, finds the hits of each while they are still in
 // the cache, and keeps every pair whose folder or file name holds a term, in
@@ -70,6 +81,8 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
     scratch.fold.folding = blockFolding();
     search::LineHits folderHits;
     search::LineHits fileHits;
+    search::HitLineTexts folderTexts;
+    search::HitLineTexts fileTexts;
     std::size_t firstLine = 0;  // of the current block, in the whole list
     std::size_t fileNames = 0;
     for (std::string_view block = textio::readLineBlock(folders, folderReader);
@@ -80,18 +93,24 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
         fileNames += fileReader.lines;
         folderHits.assign(lines, 0);
         fileHits.assign(lines, 0);
+        folderTexts.clear();
+        fileTexts.clear();
         if (!search::findsNothing(searches)) {
             // A folder is named once per file in it.
-            search::markBlockHits(folderReader.index, lines, searches, true, scratch, folderHits);
+            search::markBlockHits(folderReader.index, lines, searches, true, scratch, folderHits,
+                                  &folderTexts);
             search::markBlockHits(fileReader.index, fileReader.lines, searches, false, scratch,
-                                  fileHits);
+                                  fileHits, &fileTexts);
         }
         // The kept lines come in order, so each list's lines are found walking it.
         textio::LineCursor folderLines{&folderReader.index};
         textio::LineCursor fileLines{&fileReader.index};
+        std::size_t nextFolderText = 0;
+        std::size_t nextFileText = 0;
         for (std::size_t i = nextHit(folderHits, fileHits, 0); i < lines;
              i = nextHit(folderHits, fileHits, i + 1)) {
-            keepLocation(state, textio::lineText(folderLines, i), textio::lineText(fileLines, i));
+            keepLocation(state, keptLineText(folderLines, folderTexts, nextFolderText, i),
+                         keptLineText(fileLines, fileTexts, nextFileText, i));
         }
         firstLine += lines;
     }

@@ -57,17 +57,17 @@ bool markByRuns(const textio::LineIndex& block, std::size_t lines, const RunSear
 }
 
 void markWhole(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
-               HitScratch& scratch, LineHits& hits) {
+               HitScratch& scratch, LineHits& hits, HitLineTexts* texts) {
     markHitLines(block, static_cast<std::int32_t>(lines), searches.folded, rawOf(searches), hits,
-                 scratch.fold);
+                 scratch.fold, texts);
 }
 
 }  // namespace
 
 void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
-                   bool sameLinesInRuns, HitScratch& scratch, LineHits& hits) {
+                   bool sameLinesInRuns, HitScratch& scratch, LineHits& hits, HitLineTexts* texts) {
     if (!sameLinesInRuns || !runsMayPay(searches)) {
-        markWhole(block, lines, searches, scratch, hits);
+        markWhole(block, lines, searches, scratch, hits, texts);
         return;
     }
     RunsTrial& trial = scratch.runsTrial;
@@ -75,7 +75,7 @@ void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunS
     const auto start =
         timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
     if (nextWay(trial) == BlockWay::whole || !markByRuns(block, lines, searches, scratch, hits)) {
-        markWhole(block, lines, searches, scratch, hits);
+        markWhole(block, lines, searches, scratch, hits, texts);
     }
     std::uint64_t nanoseconds = 0;
     if (timed) {

@@ -38,7 +38,8 @@ std::size_t linesBefore(const textio::LineIndex& index, std::size_t offset) {
 // indexed text), finding each hit's line in the index; returns the number of
 // the line after the block.
 std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, const char* end,
-                             std::size_t limit, const TermSearch& search, LineHits& hits) {
+                             std::size_t limit, const TermSearch& search, LineHits& hits,
+                             HitLineTexts* texts) {
     const char* text = index.text.data();
     const char* cursor = block;
     while (cursor != end) {
@@ -54,10 +55,14 @@ std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, 
         // that follow hold the term too, and are not searched again.
         const char* line = text + at.start;
         const auto length = static_cast<std::size_t>(at.lineFeed + 1 - at.start);
+        if (texts != nullptr) texts->push_back({at.line, at.start, length - 1});
         cursor = text + at.lineFeed + 1;
         std::size_t next = at.line + 1;
         while (next < limit && static_cast<std::size_t>(end - cursor) >= length &&
                textio::equalShort(cursor, line, length)) {
+            if (texts != nullptr) {
+                texts->push_back({next, static_cast<std::size_t>(cursor - text), length - 1});
+            }
             hits[next++] = 1;
             cursor += length;
         }
@@ -151,14 +156,15 @@ void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearc
 }
 
 void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const TermSearch& search,
-                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
+                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer,
+                  HitLineTexts* texts) {
     const std::size_t limit = lineLimitOf(lineLimit);
     const bool leadFree = rawSearch != nullptr &&
                           index.watched == foldLeadBytes(rawSearch->latinTerms) &&
                           !index.watchedSeen;
     markBlocks(index.text, limit, search, rawSearch, leadFree, hits, buffer,
                [&](const char* block, const char* end, std::size_t) {
-                   return markBlockIndexed(index, block, end, limit, *rawSearch, hits);
+                   return markBlockIndexed(index, block, end, limit, *rawSearch, hits, texts);
                });
 }
 

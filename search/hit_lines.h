@@ -37,6 +37,16 @@ struct FoldBuffer {
 // so that lines without hits can be skipped several at a time.
 using LineHits = std::vector<std::uint8_t>;
 
+// Where a hit line found in an indexed text lies in it (without its LF), in
+// the order of the lines: whoever wants the line's text next need not look
+// for it again.
+struct HitLineText {
+    std::size_t line = 0;
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+using HitLineTexts = std::vector<HitLineText>;
+
 // For each of the first `lineLimit` lines of `text` (a joined list: every
 // line followed by LF) that contains a term, sets hits[line index] (from 0)
 // to 1.
@@ -51,9 +61,11 @@ void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearc
                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer);
 
 // The same for an indexed text (as a block reader gives them): in the blocks
-// searched raw, a hit's line is then looked up instead of counted.
+// searched raw, a hit's line is then looked up instead of counted, and given
+// `texts`, added to them (the lines of blocks that were folded are not).
 void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const TermSearch& search,
-                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer);
+                  const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer,
+                  HitLineTexts* texts = nullptr);
 
 // Whether [begin, begin + size) holds a byte that may start a character from
 // beyond ASCII that folds to ASCII, U+0130 İ (C4) or U+212A Kelvin (E2), or,

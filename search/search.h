@@ -49,8 +49,11 @@ struct HitScratch {
 // holds a term (hits has room for `lines`, all 0). With `sameLinesInRuns`
 // (a list of folders, which names each folder once per file in it) each run
 // of equal lines is searched once, where that costs less than searching it
-// (which the first such blocks of a run measure: runs_trial.h).
+// (which the first such blocks of a run measure: runs_trial.h). Given
+// `texts`, adds where in the block the hit lines it found there lie (not
+// all of them: not those of runs or of folded text).
 void markBlockHits(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
-                   bool sameLinesInRuns, HitScratch& scratch, LineHits& hits);
+                   bool sameLinesInRuns, HitScratch& scratch, LineHits& hits,
+                   HitLineTexts* texts = nullptr);
 
 }  // namespace search

@@ -113,6 +113,12 @@ std::vector<bool> referenceHits(std::string_view text, std::size_t limit,
     return hits;
 }
 
+std::string_view lineOf(std::string_view text, std::size_t line) {
+    std::size_t at = 0;
+    for (; line > 0; --line) at = text.find('\n', at) + 1;
+    return text.substr(at, text.find('\n', at) - at);
+}
+
 std::size_t lineCount(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
@@ -131,9 +137,29 @@ bool expectSameHits(std::string_view text, const std::vector<std::string>& terms
         for (const bool lookUp : {false, true}) {
             LineHits hits(limit, 0);
             FoldBuffer buffer{filter::blockFolding(), {}};
+            HitLineTexts texts;
             if (lookUp) {
                 markHitLines(index, static_cast<std::int32_t>(limit), search, rawSearch, hits,
-                             buffer);
+                             buffer, &texts);
+                // The texts told are hit lines', in order, each its line exactly.
+                std::size_t after = 0;
+                for (const HitLineText& told : texts) {
+                    const bool hitInOrder =
+                        told.line >= after && told.line < limit && want[told.line];
+                    EXPECT_TRUE(hitInOrder) << what << ", a text told for line " << told.line;
+                    if (!hitInOrder) return raw.has_value();
+                    EXPECT_EQ(text.substr(told.start, told.length), lineOf(text, told.line))
+                        << what << ", line " << told.line;
+                    after = told.line + 1;
+                }
+                // Searched raw throughout (no block needed folding), every
+                // hit line's text is told.
+                if (rawSearch != nullptr &&
+                    !hasFoldLead(text.data(), text.size(), rawSearch->latinTerms)) {
+                    EXPECT_EQ(texts.size(),
+                              static_cast<std::size_t>(std::count(want.begin(), want.end(), true)))
+                        << what;
+                }
             } else {
                 markHitLines(text, static_cast<std::int32_t>(limit), search, rawSearch, hits,
                              buffer);
