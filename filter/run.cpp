@@ -15,6 +15,7 @@
 #include "filter/search_filter.h"
 #include "filter/write_results.h"
 #include "search/search.h"
+#include "simd/mask_bits.h"
 #include "textio/line_blocks.h"
 #include "textio/text_file.h"
 
@@ -35,20 +36,29 @@ void keepLocation(RunState& state, std::string_view folder, std::string_view fil
     ++state.matchCount;
 }
 
-// The first line from `line` on that holds a term in its folder or its file
-// name, or the line count. Few lines do: eight at a time are passed over.
-std::size_t nextHit(const search::LineHits& folderHits, const search::LineHits& fileHits,
-                    std::size_t line) {
-    const std::size_t lines = folderHits.size();
-    for (; lines - line >= sizeof(std::uint64_t); line += sizeof(std::uint64_t)) {
+// Bit j is set where line from + j (below `lines`) holds a term in its
+// folder or its file name: 64 lines' marks at once, so that the kept lines
+// are walked by their bits instead of one loop exit per kept line.
+std::uint64_t keptBits(const search::LineHits& folderHits, const search::LineHits& fileHits,
+                       std::size_t from, std::size_t lines) {
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    if (lines - from < 64) {
+        std::uint64_t bits = 0;
+        for (std::size_t line = from; line < lines; ++line) {
+            if ((folderHits[line] | fileHits[line]) != 0) bits |= std::uint64_t{1} << (line - from);
+        }
+        return bits;
+    }
+    std::uint64_t bits = 0;
+    for (std::size_t word = 0; word < 64 / kWord; ++word) {
         std::uint64_t folder;
         std::uint64_t file;
-        std::memcpy(&folder, folderHits.data() + line, sizeof folder);
-        std::memcpy(&file, fileHits.data() + line, sizeof file);
-        if ((folder | file) != 0) break;
+        std::memcpy(&folder, folderHits.data() + from + word * kWord, kWord);
+        std::memcpy(&file, fileHits.data() + from + word * kWord, kWord);
+        // Marks are 0 or 1: the product gathers word's eight into its top byte.
+        bits |= (((folder | file) * 0x0102040810204080u) >> 56) << (word * kWord);
     }
-    while (line < lines && (folderHits[line] | fileHits[line]) == 0) ++line;
-    return line;
+    return bits;
 }
 
 // Line `line` of a block: where the search left it, else found in the block's
@@ -107,10 +117,13 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
         textio::LineCursor fileLines{&fileReader.index};
         std::size_t nextFolderText = 0;
         std::size_t nextFileText = 0;
-        for (std::size_t i = nextHit(folderHits, fileHits, 0); i < lines;
-             i = nextHit(folderHits, fileHits, i + 1)) {
-            keepLocation(state, keptLineText(folderLines, folderTexts, nextFolderText, i),
-                         keptLineText(fileLines, fileTexts, nextFileText, i));
+        for (std::size_t from = 0; from < lines; from += 64) {
+            for (std::uint64_t kept = keptBits(folderHits, fileHits, from, lines); kept != 0;
+                 kept &= kept - 1) {
+                const std::size_t i = from + simd::lowestSetBit(kept);
+                keepLocation(state, keptLineText(folderLines, folderTexts, nextFolderText, i),
+                             keptLineText(fileLines, fileTexts, nextFileText, i));
+            }
         }
         firstLine += lines;
     }

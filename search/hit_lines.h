@@ -33,8 +33,9 @@ struct FoldBuffer {
     textio::LargeBuffer bytes;
 };
 
-// One byte per line, non-zero for a line that holds a term: bytes, not bits,
-// so that lines without hits can be skipped several at a time.
+// One byte per line, 1 for a line that holds a term and 0 for one that does
+// not: bytes, not bits, so that marking is one store, and a run's kept lines
+// are gathered 64 at a time all the same.
 using LineHits = std::vector<std::uint8_t>;
 
 // Where a hit line found in an indexed text lies in it (without its LF), in
