@@ -16,12 +16,7 @@ struct Region {
     bool tried = false;
 };
 
-// Room for a run's reading buffers and some megabytes of kept locations:
-// only the large pages touched are cleared, where a buffer of its own starts
-// a page that is cleared whole however little of it is used (W1's buffers
-// and 2.3 MB of kept locations filled a 4 MiB region and started a page of
-// their own; with this size the run took 0.99 x the time, W3 0.99 x).
-constexpr std::size_t kRegionSize = std::size_t{16} << 20;
+constexpr std::size_t kRegionSize = std::size_t{4} << 20;
 constexpr std::size_t kPieceAlignment = 64;
 
 Region region;
