@@ -34,8 +34,8 @@ struct FoldBuffer {
 };
 
 // One byte per line, 1 for a line that holds a term and 0 for one that does
-// not: bytes, not bits, so that marking is one store, and a run's kept lines
-// are gathered 64 at a time all the same.
+// not: bytes, not bits, so that marking a line is one store; the run gathers
+// 64 lines' marks into bits where it walks the kept lines.
 using LineHits = std::vector<std::uint8_t>;
 
 // Where a hit line found in an indexed text lies in it (without its LF), in
