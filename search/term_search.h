@@ -99,9 +99,9 @@ struct TermAnchors {
 // low nibble n at offset p (hi[p] likewise for the high nibble), and
 // lowSeven[p][n] when one has a byte whose low seven bits are n there (for
 // processors that look a byte up in a 128-byte table at once), for the
-// offsets up to `narrowing` (beyond the fingerprint, to the end of the
-// longest term): those scans narrow a step's marks with the offsets past the
-// fingerprint before they confirm them.
+// offsets up to `narrowing` (the fingerprint, or past it up to the length
+// half the terms reach): those scans narrow a step's marks with the offsets
+// past the fingerprint before they confirm them.
 inline constexpr std::size_t kTeddyMaxFingerprint = 8;
 
 struct TermTeddy {
