@@ -27,7 +27,9 @@ void appendLocation(ResultList& results, std::string_view folder, std::string_vi
     // A location never spans two pieces, so a piece may end short.
     if (results.pieces.empty() || needed > last - results.pieces.back().size) {
         const std::size_t next = last == 0 ? kFirstCapacity : textio::kLargeBufferMinimum;
-        results.pieces.push_back({textio::allocateLargeBuffer(std::max({needed, 2 * last, next}))});
+        // What is left of the shared region rather than fresh pages, where it holds one more.
+        results.pieces.push_back({textio::allocateLargeBuffer(std::max({needed, 2 * last, next}),
+                                                              std::max(needed, next))});
     }
     ResultPiece& piece = results.pieces.back();
     char* out = piece.bytes.get() + piece.size;

@@ -21,7 +21,7 @@ constexpr std::size_t kPieceAlignment = 64;
 
 Region region;
 
-char* takeFromRegion(std::size_t size) {
+void openRegion() {
     if (!region.tried) {
         region.tried = true;
         std::size_t usable = kRegionSize;
@@ -30,6 +30,10 @@ char* takeFromRegion(std::size_t size) {
             region.left = usable;
         }
     }
+}
+
+char* takeFromRegion(std::size_t size) {
+    openRegion();
     const std::size_t rounded = (size + kPieceAlignment - 1) & ~(kPieceAlignment - 1);
     if (rounded < size || rounded > region.left) return nullptr;
     char* piece = region.next;
@@ -70,6 +74,21 @@ LargeBuffer allocateLargeBuffer(std::size_t size) {
     }
 #endif
     return LargeBuffer(new char[size], LargeBufferRelease{size, LargeBufferSource::heap});
+}
+
+LargeBuffer allocateLargeBuffer(std::size_t size, std::size_t least) {
+#ifndef SEARCHFILTER_HEAP_BUFFERS
+    if (least >= kLargeBufferMinimum && least < size) {
+        openRegion();
+        const std::size_t left = region.left & ~(kPieceAlignment - 1);
+        if (left >= least && left < size) {
+            if (char* piece = takeFromRegion(left)) {
+                return LargeBuffer(piece, LargeBufferRelease{left, LargeBufferSource::region});
+            }
+        }
+    }
+#endif
+    return allocateLargeBuffer(std::max(size, least));
 }
 
 }  // namespace textio

@@ -31,6 +31,13 @@ using LargeBuffer = std::unique_ptr<char[], LargeBufferRelease>;
 
 LargeBuffer allocateLargeBuffer(std::size_t size);
 
+// The same for a buffer that may be smaller: at least `least` bytes, and
+// `size` where the region has room for them. Where it has room for `least`
+// only, all it has left: those pages would go unused otherwise, and memory of
+// the buffer's own would clear a fresh large page of which the buffer might
+// use a fraction (W3's kept locations: three large pages instead of two).
+LargeBuffer allocateLargeBuffer(std::size_t size, std::size_t least);
+
 inline std::size_t largeBufferSize(const LargeBuffer& buffer) {
     return buffer ? buffer.get_deleter().size : 0;
 }

@@ -49,5 +49,29 @@ TEST(LargeBuffer, HoldsAtLeastTheSizeOnEitherSideOfTheThreshold) {
     EXPECT_EQ(largeBufferSize(LargeBuffer{}), 0u);
 }
 
+// A buffer that may be smaller than asked is at least its least, and smaller
+// than asked only when it is what was left of the shared region.
+TEST(LargeBuffer, MayBeSmallerOnlyAsTheRestOfTheRegion) {
+    struct Ask {
+        std::size_t size;
+        std::size_t least;
+    };
+    for (const Ask ask : {Ask{100, 50}, Ask{kLargeBufferMinimum, kLargeBufferMinimum},
+                          Ask{std::size_t{64} << 20, kLargeBufferMinimum},
+                          Ask{std::size_t{64} << 20, kLargeBufferMinimum + 1},
+                          Ask{kLargeBufferMinimum, 2 * kLargeBufferMinimum}}) {
+        LargeBuffer buffer = allocateLargeBuffer(ask.size, ask.least);
+        ASSERT_NE(buffer.get(), nullptr);
+        const std::size_t size = largeBufferSize(buffer);
+        EXPECT_GE(size, ask.least) << ask.size;
+        if (size < ask.size) {
+            EXPECT_EQ(buffer.get_deleter().source, LargeBufferSource::region);
+        }
+        for (std::size_t i = 0; i < size; i += 4096) buffer[i] = 'x';
+        buffer[size - 1] = 'y';
+        EXPECT_EQ(buffer[size - 1], 'y');
+    }
+}
+
 }  // namespace
 }  // namespace textio
