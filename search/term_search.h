@@ -101,7 +101,9 @@ struct TermAnchors {
 // processors that look a byte up in a 128-byte table at once), for the
 // offsets up to `narrowing` (the fingerprint, or past it up to the length
 // half the terms reach): those scans narrow a step's marks with the offsets
-// past the fingerprint before they confirm them.
+// past the fingerprint before they confirm them. lowSix[p][n] likewise for
+// the low six bits, in one 64-byte table: the scan of a 32-bit build looks
+// bytes up there.
 inline constexpr std::size_t kTeddyMaxFingerprint = 8;
 
 struct TermTeddy {
@@ -110,6 +112,7 @@ struct TermTeddy {
     std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> lo{};
     std::array<std::array<std::uint8_t, 16>, kTeddyMaxFingerprint> hi{};
     std::array<std::array<std::uint8_t, 128>, kTeddyMaxFingerprint> lowSeven{};
+    std::array<std::array<std::uint8_t, 64>, kTeddyMaxFingerprint> lowSix{};
     std::array<std::vector<std::uint32_t>, 8> buckets;  // indexes into TermSearch::terms
 };
 

@@ -108,8 +108,8 @@ void addTerm(NibbleSets& lo, NibbleSets& hi, const std::string& term, std::uint3
     }
 }
 
-// The seven-bit tables of the buckets as they stand.
-void fillLowSeven(TermTeddy& teddy, const std::vector<std::string>& terms, CaseMode caseMode) {
+// The seven- and six-bit tables of the buckets as they stand.
+void fillByteTables(TermTeddy& teddy, const std::vector<std::string>& terms, CaseMode caseMode) {
     for (std::size_t bucket = 0; bucket < 8; ++bucket) {
         const auto bit = static_cast<std::uint8_t>(1u << bucket);
         for (const std::uint32_t index : teddy.buckets[bucket]) {
@@ -120,6 +120,12 @@ void fillLowSeven(TermTeddy& teddy, const std::vector<std::string>& terms, CaseM
                     for (std::uint8_t& entry : table) entry |= bit;
                 }
             }
+        }
+    }
+    for (std::uint32_t p = 0; p < teddy.narrowing; ++p) {
+        for (std::size_t n = 0; n < 64; ++n) {
+            teddy.lowSix[p][n] =
+                static_cast<std::uint8_t>(teddy.lowSeven[p][n] | teddy.lowSeven[p][n + 64]);
         }
     }
 }
@@ -204,7 +210,7 @@ TermTeddy buildTermTeddy(const std::vector<std::string>& terms, CaseMode caseMod
             }
         }
     }
-    fillLowSeven(teddy, terms, caseMode);
+    fillByteTables(teddy, terms, caseMode);
     return teddy;
 }
 
