@@ -1,6 +1,7 @@
 #include "filter/run.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -15,7 +16,6 @@
 #include "filter/search_filter.h"
 #include "filter/write_results.h"
 #include "search/search.h"
-#include "simd/mask_bits.h"
 #include "textio/line_blocks.h"
 #include "textio/text_file.h"
 
@@ -36,27 +36,34 @@ void keepLocation(RunState& state, std::string_view folder, std::string_view fil
     ++state.matchCount;
 }
 
+// The kept lines' marks, a machine word's bits of lines at a time (a 32-bit
+// build's 64-bit words cost a pair of registers and three products each).
+using KeptBits = std::size_t;
+constexpr std::size_t kKeptBatch = 8 * sizeof(KeptBits);
+
 // Bit j is set where line from + j (below `lines`) holds a term in its
-// folder or its file name: 64 lines' marks at once, so that the kept lines
-// are walked by their bits instead of one loop exit per kept line.
-std::uint64_t keptBits(const search::LineHits& folderHits, const search::LineHits& fileHits,
-                       std::size_t from, std::size_t lines) {
-    constexpr std::size_t kWord = sizeof(std::uint64_t);
-    if (lines - from < 64) {
-        std::uint64_t bits = 0;
+// folder or its file name: a batch of lines' marks at once, so that the kept
+// lines are walked by their bits instead of one loop exit per kept line.
+KeptBits keptBits(const search::LineHits& folderHits, const search::LineHits& fileHits,
+                  std::size_t from, std::size_t lines) {
+    constexpr std::size_t kWord = sizeof(KeptBits);
+    if (lines - from < kKeptBatch) {
+        KeptBits bits = 0;
         for (std::size_t line = from; line < lines; ++line) {
-            if ((folderHits[line] | fileHits[line]) != 0) bits |= std::uint64_t{1} << (line - from);
+            if ((folderHits[line] | fileHits[line]) != 0) bits |= KeptBits{1} << (line - from);
         }
         return bits;
     }
-    std::uint64_t bits = 0;
-    for (std::size_t word = 0; word < 64 / kWord; ++word) {
-        std::uint64_t folder;
-        std::uint64_t file;
+    // Marks are 0 or 1: the product gathers a word's marks into its top byte.
+    constexpr KeptBits kGather =
+        kWord == 8 ? static_cast<KeptBits>(0x0102040810204080u) : 0x01020408u;
+    KeptBits bits = 0;
+    for (std::size_t word = 0; word < kKeptBatch / kWord; ++word) {
+        KeptBits folder;
+        KeptBits file;
         std::memcpy(&folder, folderHits.data() + from + word * kWord, kWord);
         std::memcpy(&file, fileHits.data() + from + word * kWord, kWord);
-        // Marks are 0 or 1: the product gathers word's eight into its top byte.
-        bits |= (((folder | file) * 0x0102040810204080u) >> 56) << (word * kWord);
+        bits |= (((folder | file) * kGather) >> (8 * kWord - 8)) << (word * kWord);
     }
     return bits;
 }
@@ -117,10 +124,10 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
         textio::LineCursor fileLines{&fileReader.index};
         std::size_t nextFolderText = 0;
         std::size_t nextFileText = 0;
-        for (std::size_t from = 0; from < lines; from += 64) {
-            for (std::uint64_t kept = keptBits(folderHits, fileHits, from, lines); kept != 0;
+        for (std::size_t from = 0; from < lines; from += kKeptBatch) {
+            for (KeptBits kept = keptBits(folderHits, fileHits, from, lines); kept != 0;
                  kept &= kept - 1) {
-                const std::size_t i = from + simd::lowestSetBit(kept);
+                const std::size_t i = from + static_cast<std::size_t>(std::countr_zero(kept));
                 keepLocation(state, keptLineText(folderLines, folderTexts, nextFolderText, i),
                              keptLineText(fileLines, fileTexts, nextFileText, i));
             }
