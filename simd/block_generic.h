@@ -33,10 +33,9 @@ struct Block {
         return bitsOf([&](std::size_t i) { return part[i].equalMask(other.part[i]); });
     }
 
-    // Bit i is set where byte word * kMaskWordBits + i equals `other`.
-    MaskWord equalMaskWord(std::size_t word, Bytes other) const {
-        return wordOf(word, [&](std::size_t i) { return part[i].equalMask(other); });
-    }
+    // The number of bytes equal to `other`, counted a machine word of mask
+    // at a time.
+    std::size_t countEqual(Bytes other) const;
 
   private:
     // partMask(i) gives the bits of part i.
@@ -47,21 +46,6 @@ struct Block {
             bits |= static_cast<std::uint64_t>(partMask(i)) << (i * Bytes::kWidth);
         }
         return bits;
-    }
-
-    template <class PartMask>
-    MaskWord wordOf(std::size_t word, PartMask partMask) const {
-        if constexpr (Bytes::kWidth > kMaskWordBits) {
-            return static_cast<MaskWord>(bitsOf(partMask) >> (word * kMaskWordBits));
-        } else {
-            constexpr std::size_t kPartsPerWord = kMaskWordBits / Bytes::kWidth;
-            MaskWord bits = 0;
-            for (std::size_t i = 0; i < kPartsPerWord; ++i) {
-                bits |= static_cast<MaskWord>(partMask(word * kPartsPerWord + i))
-                        << (i * Bytes::kWidth);
-            }
-            return bits;
-        }
     }
 };
 
@@ -82,6 +66,31 @@ inline std::size_t popcount(std::uint64_t bits) {
     } else {
         return popcount(static_cast<std::uint32_t>(bits)) +
                popcount(static_cast<std::uint32_t>(bits >> 32));
+    }
+}
+
+// The count of equal bytes of two vectors wider than a machine word's mask
+// (AVX-512 in a 32-bit build), whose header defines it: taken out of its
+// mask register whole, the 64-bit mask went through memory, where each
+// half's mask goes straight to a register (-m32: W4 0.98 x, W1 0.985 x).
+// Only named where the vectors are that wide.
+inline std::size_t countEqualByHalves(Bytes a, Bytes b);
+
+inline std::size_t Block::countEqual(Bytes other) const {
+    if constexpr (Bytes::kWidth > kMaskWordBits) {
+        return countEqualByHalves(part[0], other);
+    } else {
+        constexpr std::size_t kPartsPerWord = kMaskWordBits / Bytes::kWidth;
+        std::size_t count = 0;
+        for (std::size_t word = 0; word < kMaskWords; ++word) {
+            MaskWord bits = 0;
+            for (std::size_t i = 0; i < kPartsPerWord; ++i) {
+                bits |= static_cast<MaskWord>(part[word * kPartsPerWord + i].equalMask(other))
+                        << (i * Bytes::kWidth);
+            }
+            count += popcount(bits);
+        }
+        return count;
     }
 }
 

@@ -69,6 +69,14 @@ inline Bytes16 lookup(Bytes16 table, Bytes16 index) {
 
 #include "simd/block_generic.h"
 
+inline std::size_t countEqualByHalves(Bytes a, Bytes b) {
+    const __m256i other = _mm512_castsi512_si256(b.v);
+    const __mmask32 low = _mm256_cmpeq_epi8_mask(_mm512_castsi512_si256(a.v), other);
+    const __mmask32 high = _mm256_cmpeq_epi8_mask(_mm512_extracti64x4_epi64(a.v, 1), other);
+    return static_cast<std::size_t>(__builtin_popcount(_cvtmask32_u32(low)) +
+                                    __builtin_popcount(_cvtmask32_u32(high)));
+}
+
 }  // namespace simd::avx512
 SIMD_TARGET_END
 #endif

@@ -9,13 +9,9 @@ V crOrNulDistance(V bytes) {
     return bytes.min(bytes ^ V::splat('\r'));
 }
 
-// The LFs of a block, counted a machine word of mask at a time.
+// The LFs of a block.
 inline std::size_t lineFeedsIn(const Block& block) {
-    const Bytes lineFeed = Bytes::splat('\n');
-    return [&]<std::size_t... Words>(std::index_sequence<Words...>) {
-        return (popcount(block.equalMaskWord(Words, lineFeed)) + ...);
-    }
-    (std::make_index_sequence<Block::kMaskWords>());
+    return block.countEqual(Bytes::splat('\n'));
 }
 
 // Each byte's distance past the start of the nearer watched range (wrapping):
