@@ -80,6 +80,28 @@ inline bool termAtCaseless(const std::string& term, const std::string& mask,
     return true;
 }
 
+// Whether the eight text bytes at `at` begin as `head` says. A 32-bit build
+// compares them by 32-bit halves: as one 64-bit value they went through a
+// vector register and back, a chain of transfers before every branch.
+inline bool headMatches(const TermHead& head, const unsigned char* at) {
+    if constexpr (sizeof(std::size_t) == 8) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, at, sizeof bytes);
+        return ((bytes | head.caseBits) & head.used) == head.bytes;
+    } else {
+        std::uint32_t half[2];
+        std::memcpy(half, at, sizeof half);
+        std::uint32_t differ = 0;
+        for (unsigned i = 0; i < 2; ++i) {
+            const auto shift = 32 * i;
+            differ |= ((half[i] | static_cast<std::uint32_t>(head.caseBits >> shift)) &
+                       static_cast<std::uint32_t>(head.used >> shift)) ^
+                      static_cast<std::uint32_t>(head.bytes >> shift);
+        }
+        return differ == 0;
+    }
+}
+
 // Whether kept term `index` occurs at `pos` as the search compares. Most
 // candidates of the filter engines are not hits: their term's head turns
 // them away first.
@@ -89,10 +111,7 @@ inline bool keptTermAt(const TermSearch& search, std::size_t index, const unsign
     const std::string& term = search.terms[index];
     std::size_t checked = 0;
     if (size - pos >= sizeof(std::uint64_t)) {
-        const TermHead& head = search.heads[index];
-        std::uint64_t bytes;
-        std::memcpy(&bytes, text + pos, sizeof bytes);
-        if (((bytes | head.caseBits) & head.used) != head.bytes) return false;
+        if (!headMatches(search.heads[index], text + pos)) return false;
         // The head is all of a short term.
         if (term.size() <= sizeof(std::uint64_t)) return true;
         checked = sizeof(std::uint64_t);
