@@ -133,15 +133,26 @@ std::size_t lineFeedOf(const LineIndex& index, std::size_t line) {
 
 namespace {
 
-// Moves the cursor on to the group that holds LF number `line`.
+// Moves the cursor on to the group that holds LF number `line`. Kept lines
+// are mostly far apart: the group is guessed from the block's average line
+// length first, then found group by group (W1 0.99 x, W3 0.98 x, W4 0.98 x, where
+// eight groups a step took a mispredicted exit or two every time).
 void advanceTo(LineCursor& cursor, std::size_t line) {
-    const std::uint32_t* linesBefore = cursor.index->linesBefore;
-    // Kept lines are mostly far apart: eight groups a step first. The last
-    // entry is beyond every line.
-    constexpr std::size_t kStride = 8;
-    const std::size_t last = lineIndexEntries(cursor.index->text.size()) - 1;
-    while (last - cursor.group > kStride && linesBefore[cursor.group + kStride] <= line) {
-        cursor.group += kStride;
+    const LineIndex& index = *cursor.index;
+    const std::uint32_t* linesBefore = index.linesBefore;
+    // No line asked for is in the last entry's group or past it.
+    const std::size_t lastGroup = lineIndexEntries(index.text.size()) - 2;
+    const std::size_t ahead = line - linesBefore[cursor.group];
+    if (ahead > 2) {
+        if (cursor.groupsPerLine == 0) {
+            cursor.groupsPerLine =
+                (std::uint64_t{index.text.size()} << 16) / kLineIndexGroup / index.lines + 1;
+        }
+        std::size_t group = static_cast<std::size_t>(std::min<std::uint64_t>(
+            cursor.group + ((ahead * cursor.groupsPerLine) >> 16), lastGroup));
+        // Back to a group that starts at or before LF number `line`.
+        while (group > cursor.group && linesBefore[group] > line) --group;
+        cursor.group = group;
     }
     while (linesBefore[cursor.group + 1] <= line) ++cursor.group;
 }

@@ -84,6 +84,8 @@ struct LineCursor {
     // The line after the last one given, and where it starts.
     std::size_t nextLine = SIZE_MAX;
     std::size_t nextStart = 0;
+    // The index's groups per line, times 2^16 (0: not worked out yet).
+    std::uint64_t groupsPerLine = 0;
 };
 
 // Line `line` without its LF; the empty text past the last line.
