@@ -62,10 +62,12 @@ LargeBuffer allocateLargeBuffer(std::size_t size) {
     // Builds that check every heap access (sanitizers, valgrind) keep all
     // buffers on the heap, where an overrun is caught at its first byte.
 #ifndef SEARCHFILTER_HEAP_BUFFERS
-    if (size >= kLargeBufferMinimum) {
+    if (size >= kRegionPieceMinimum) {
         if (char* piece = takeFromRegion(size)) {
             return LargeBuffer(piece, LargeBufferRelease{size, LargeBufferSource::region});
         }
+    }
+    if (size >= kLargeBufferMinimum) {
         std::size_t usable = size;
         if (void* data = os::allocateLarge(usable)) {
             return LargeBuffer(static_cast<char*>(data),

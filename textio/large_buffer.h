@@ -52,16 +52,23 @@ struct LargeArray {
     std::size_t capacity() const { return largeBufferSize(bytes) / sizeof(T); }
 };
 
-// Below this size a buffer comes from the heap. A list reader's buffer (two
-// reads) is just this size, so that it comes from the shared region: on the
-// heap each of its pages cost a fault on the first read into it.
+// Below this size a buffer comes from the heap once the shared region is
+// full (memory of its own would clear a large page for it). A list reader's
+// buffer (two reads) is just this size.
 inline constexpr std::size_t kLargeBufferMinimum = 128 * 1024;
 
-// Makes room for `count` values, keeping the first `keep` ones.
+// From this size a buffer may come from the shared region: on the heap each
+// of its pages would cost a fault of its own. Smaller ones come from the heap.
+inline constexpr std::size_t kRegionPieceMinimum = 16 * 1024;
+
+// Makes room for `count` values, keeping the first `keep` ones. An array
+// starts at a region piece's minimum: a block's index needs a few thousand
+// entries, and room for a large buffer's minimum of them pushed W3's kept
+// locations out of the region onto a large page of their own.
 template <class T>
 void reserveArray(LargeArray<T>& array, std::size_t count, std::size_t keep = 0) {
     if (array.capacity() >= count) return;
-    std::size_t wanted = std::max(kLargeBufferMinimum / sizeof(T), 2 * array.capacity());
+    std::size_t wanted = std::max(kRegionPieceMinimum / sizeof(T), 2 * array.capacity());
     while (wanted < count) wanted *= 2;
     LargeBuffer bytes = allocateLargeBuffer(wanted * sizeof(T));
     if (keep > 0) std::memcpy(bytes.get(), array.bytes.get(), keep * sizeof(T));
