@@ -22,19 +22,57 @@ bool timesNext(const RunsTrial& trial) {
     return inTrial(trial.blocks);
 }
 
+namespace {
+
+// Whether a / b < c / d, without dividing.
+bool lessPerByte(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) {
+    return a * d < c * b;
+}
+
+void endTrial(RunsTrial& trial, BlockWay chosen) {
+    trial.chosen = chosen;
+    trial.blocks = kRunsTrialWarmUp + kRunsTrialBlocks;
+}
+
+// After the first trial blocks: the way whose fastest block took at least
+// twice the time per byte of the other way's slowest loses at once.
+void endIfPlain(RunsTrial& trial) {
+    for (std::size_t way = 0; way < 2; ++way) {
+        const std::size_t other = 1 - way;
+        if (!lessPerByte(trial.fastestNanoseconds[way], trial.fastestBytes[way],
+                         2 * trial.slowestNanoseconds[other], trial.slowestBytes[other])) {
+            endTrial(trial, other == 0 ? BlockWay::runs : BlockWay::whole);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
 void recordBlock(RunsTrial& trial, std::uint64_t bytes, std::uint64_t nanoseconds) {
     if (inTrial(trial.blocks) && bytes > 0) {
         const std::size_t way = wayIndex(nextWay(trial));
         trial.nanoseconds[way] += nanoseconds;
         trial.bytes[way] += bytes;
-        // nanoseconds / bytes above the slowest so far, without dividing.
         if (trial.slowestBytes[way] == 0 ||
-            nanoseconds * trial.slowestBytes[way] > trial.slowestNanoseconds[way] * bytes) {
+            lessPerByte(trial.slowestNanoseconds[way], trial.slowestBytes[way], nanoseconds,
+                        bytes)) {
             trial.slowestNanoseconds[way] = nanoseconds;
             trial.slowestBytes[way] = bytes;
         }
+        if (trial.fastestBytes[way] == 0 ||
+            lessPerByte(nanoseconds, bytes, trial.fastestNanoseconds[way],
+                        trial.fastestBytes[way])) {
+            trial.fastestNanoseconds[way] = nanoseconds;
+            trial.fastestBytes[way] = bytes;
+        }
     }
     ++trial.blocks;
+    if (trial.blocks == kRunsTrialWarmUp + kRunsTrialPlainBlocks && trial.fastestBytes[0] != 0 &&
+        trial.fastestBytes[1] != 0) {
+        endIfPlain(trial);
+        if (trial.blocks != kRunsTrialWarmUp + kRunsTrialPlainBlocks) return;
+    }
     if (trial.blocks == kRunsTrialWarmUp + kRunsTrialBlocks) {
         std::uint64_t time[2];
         std::uint64_t size[2];

@@ -15,13 +15,15 @@ struct Timed {
 };
 
 // Feeds a run's first blocks, taking the block the way the trial asks for
-// from `runs` or `whole` (one entry per trial block of that way, in turn);
-// returns the way chosen for the blocks after.
-BlockWay chosenAfter(const std::vector<Timed>& runs, const std::vector<Timed>& whole) {
+// from `runs` or `whole` (one entry per trial block of that way, in turn),
+// until the trial ends; returns the way chosen for the blocks after, and
+// sets `each` to the trial blocks taken each way.
+BlockWay chosenAfter(const std::vector<Timed>& runs, const std::vector<Timed>& whole,
+                     std::size_t& each) {
     RunsTrial trial;
     std::size_t runsTaken = 0;
     std::size_t wholeTaken = 0;
-    for (std::size_t block = 0; block < kRunsTrialWarmUp + kRunsTrialBlocks; ++block) {
+    for (std::size_t block = 0; block < kRunsTrialWarmUp || timesNext(trial); ++block) {
         const bool timed = timesNext(trial);
         EXPECT_EQ(timed, block >= kRunsTrialWarmUp) << block;
         Timed taken{999999};  // the warm-up is slow, and must not count
@@ -33,8 +35,8 @@ BlockWay chosenAfter(const std::vector<Timed>& runs, const std::vector<Timed>& w
         }
         recordBlock(trial, taken.bytes, taken.nanoseconds);
     }
-    EXPECT_EQ(runsTaken, kRunsTrialBlocks / 2);
-    EXPECT_EQ(wholeTaken, kRunsTrialBlocks / 2);
+    EXPECT_EQ(runsTaken, wholeTaken);
+    each = runsTaken;
     const BlockWay chosen = nextWay(trial);
     for (int block = 0; block < 3; ++block) {
         EXPECT_FALSE(timesNext(trial));
@@ -50,10 +52,24 @@ TEST(RunsTrial, KeepsTheWayThatTookLessTimeWithoutItsSlowestBlock) {
         std::vector<Timed> runs;
         std::vector<Timed> whole;
         BlockWay want;
+        std::size_t each = kRunsTrialBlocks / 2;  // trial blocks each way
     };
     const Case cases[] = {
         {"runs faster", {{50}, {52}, {49}, {51}}, {{60}, {61}, {59}, {60}}, BlockWay::runs},
-        {"whole faster", {{120}, {130}, {125}, {128}}, {{60}, {61}, {59}, {60}}, BlockWay::whole},
+        {"whole faster", {{120}, {110}, {125}, {128}}, {{60}, {61}, {59}, {60}}, BlockWay::whole},
+        // Twice the time per byte of the other way's slowest block, in every
+        // block: decided after two blocks each way.
+        {"runs plainly slower", {{120}, {130}}, {{60}, {59}}, BlockWay::whole, 2},
+        {"whole plainly slower", {{30}, {29}}, {{60}, {70}}, BlockWay::runs, 2},
+        {"plainly slower per byte",
+         {{60, 1000}, {60, 1000}},
+         {{60, 2000}, {59, 2000}},
+         BlockWay::whole,
+         2},
+        {"one slowed block does not end the trial early",
+         {{50}, {52}, {49}, {51}},
+         {{40}, {900}, {42}, {41}},
+         BlockWay::whole},
         {"one slowed whole block does not decide",
          {{50}, {52}, {49}, {51}},
          {{40}, {41}, {42}, {900}},
@@ -82,7 +98,9 @@ TEST(RunsTrial, KeepsTheWayThatTookLessTimeWithoutItsSlowestBlock) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(chosenAfter(c.runs, c.whole), c.want);
+        std::size_t each = 0;
+        EXPECT_EQ(chosenAfter(c.runs, c.whole, each), c.want);
+        EXPECT_EQ(each, c.each);
     }
 }
 
