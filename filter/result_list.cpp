@@ -8,9 +8,9 @@
 namespace filter {
 namespace {
 
-// Most runs keep little and start in a few heap pages; past those the
-// buffer goes straight to a size that is given large pages (each fresh heap
-// page costs a page fault), and doubles from there.
+// Most runs keep little and start with a small piece (of the shared region
+// while it has room); past that the pieces go to a large buffer's size and
+// double from there.
 constexpr std::size_t kFirstCapacity = 16 * 1024;
 
 char* put(char* out, std::string_view text) {

@@ -35,7 +35,7 @@ struct FoldBuffer {
 
 // One byte per line, 1 for a line that holds a term and 0 for one that does
 // not: bytes, not bits, so that marking a line is one store; the run gathers
-// 64 lines' marks into bits where it walks the kept lines.
+// a machine word of lines' marks into bits where it walks the kept lines.
 using LineHits = std::vector<std::uint8_t>;
 
 // Where a hit line found in an indexed text lies in it (without its LF), in

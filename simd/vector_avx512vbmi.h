@@ -1,6 +1,6 @@
-// AVX-512 with VBMI: the vector of AVX-512, and VBMI's lookups of a byte in a
-// 128-byte table held in two vectors or a 64-byte one in one, for kernels that have a variant of
-// their own for it (the others take the AVX-512 one).
+// AVX-512 with VBMI: the vector of AVX-512, and VBMI's lookups of a byte in
+// a 128-byte table held in two vectors or a 64-byte one in one, for kernels
+// that have a variant of their own for it (the others take the AVX-512 one).
 #pragma once
 
 #include "simd/vector_avx512.h"

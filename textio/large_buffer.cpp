@@ -80,9 +80,9 @@ LargeBuffer allocateLargeBuffer(std::size_t size) {
 
 LargeBuffer allocateLargeBuffer(std::size_t size, std::size_t least) {
 #ifndef SEARCHFILTER_HEAP_BUFFERS
-    if (least >= kLargeBufferMinimum && least < size) {
+    if (least >= kRegionPieceMinimum && least < size) {
         openRegion();
-        const std::size_t left = region.left & ~(kPieceAlignment - 1);
+        const std::size_t left = region.left;  // pieces and the region are whole alignments
         if (left >= least && left < size) {
             if (char* piece = takeFromRegion(left)) {
                 return LargeBuffer(piece, LargeBufferRelease{left, LargeBufferSource::region});
