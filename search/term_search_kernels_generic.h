@@ -121,7 +121,9 @@ std::size_t confirmStep(const TermSearch& search, const unsigned char* text, std
                         std::size_t at, V found, typename V::Mask marks) {
     alignas(64) std::uint8_t buckets[V::kWidth];
     found.store(buckets);
-    return confirmTeddy<Mode>(search, text, size, at, marks, buckets);
+    return confirmByWords(marks, [&](unsigned from, std::size_t word) {
+        return confirmTeddy<Mode>(search, text, size, at + from, word, buckets + from);
+    });
 }
 
 template <class V, unsigned M>
