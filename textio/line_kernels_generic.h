@@ -35,21 +35,28 @@ std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t 
     Bytes nearest = Bytes::splat(0xFF);
     Bytes nearestCrOrNul = Bytes::splat(0xFF);
     std::size_t lines = linesBefore[0];
-    std::size_t group = 0;
-    while (group < groups) {
-        const Block block = Block::load(begin + group * kLineIndexGroup);
-        lines += lineFeedsIn(block);
-        for (std::size_t i = 0; i < Block::kParts; ++i) {
-            if constexpr (Watch) {
-                nearest = nearest.min(watchedDistance(block.part[i], first0, first1));
+    // Running pointers and one exit: with a group number, a 32-bit build
+    // kept the start and the count on the stack and read them every group.
+    const char* at = begin;
+    std::uint32_t* entry = linesBefore + 1;
+    std::uint32_t* const entriesEnd = entry + groups;
+    if (groups != 0) {
+        do {
+            const Block block = Block::load(at);
+            at += kLineIndexGroup;
+            lines += lineFeedsIn(block);
+            for (std::size_t i = 0; i < Block::kParts; ++i) {
+                if constexpr (Watch) {
+                    nearest = nearest.min(watchedDistance(block.part[i], first0, first1));
+                }
+                if constexpr (LineEnds) {
+                    nearestCrOrNul = nearestCrOrNul.min(crOrNulDistance(block.part[i]));
+                }
             }
-            if constexpr (LineEnds) {
-                nearestCrOrNul = nearestCrOrNul.min(crOrNulDistance(block.part[i]));
-            }
-        }
-        linesBefore[++group] = static_cast<std::uint32_t>(lines);
-        if (lines >= stopAt) break;
+            *entry++ = static_cast<std::uint32_t>(lines);
+        } while (entry != entriesEnd && lines < stopAt);
     }
+    const auto group = static_cast<std::size_t>(entry - (linesBefore + 1));
     if constexpr (Watch) {
         if ((nearest.min(Bytes::splat(watched.span)) == nearest).anySet()) found.watchedSeen = true;
     }
