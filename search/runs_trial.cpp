@@ -11,19 +11,6 @@ bool inTrial(std::size_t block) {
     return block >= kRunsTrialWarmUp && block < kRunsTrialWarmUp + kRunsTrialBlocks;
 }
 
-}  // namespace
-
-BlockWay nextWay(const RunsTrial& trial) {
-    if (!inTrial(trial.blocks)) return trial.chosen;
-    return (trial.blocks - kRunsTrialWarmUp) % 2 == 0 ? BlockWay::runs : BlockWay::whole;
-}
-
-bool timesNext(const RunsTrial& trial) {
-    return inTrial(trial.blocks);
-}
-
-namespace {
-
 // Whether a / b < c / d, without dividing.
 bool lessPerByte(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) {
     return a * d < c * b;
@@ -35,19 +22,30 @@ void endTrial(RunsTrial& trial, BlockWay chosen) {
 }
 
 // After the first trial blocks: the way whose fastest block took at least
-// twice the time per byte of the other way's slowest loses at once.
-void endIfPlain(RunsTrial& trial) {
+// twice the time per byte of the other way's slowest loses at once. Whether
+// the trial ended.
+bool endIfPlain(RunsTrial& trial) {
     for (std::size_t way = 0; way < 2; ++way) {
         const std::size_t other = 1 - way;
         if (!lessPerByte(trial.fastestNanoseconds[way], trial.fastestBytes[way],
                          2 * trial.slowestNanoseconds[other], trial.slowestBytes[other])) {
             endTrial(trial, other == 0 ? BlockWay::runs : BlockWay::whole);
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 }  // namespace
+
+BlockWay nextWay(const RunsTrial& trial) {
+    if (!inTrial(trial.blocks)) return trial.chosen;
+    return (trial.blocks - kRunsTrialWarmUp) % 2 == 0 ? BlockWay::runs : BlockWay::whole;
+}
+
+bool timesNext(const RunsTrial& trial) {
+    return inTrial(trial.blocks);
+}
 
 void recordBlock(RunsTrial& trial, std::uint64_t bytes, std::uint64_t nanoseconds) {
     if (inTrial(trial.blocks) && bytes > 0) {
@@ -69,9 +67,8 @@ void recordBlock(RunsTrial& trial, std::uint64_t bytes, std::uint64_t nanosecond
     }
     ++trial.blocks;
     if (trial.blocks == kRunsTrialWarmUp + kRunsTrialPlainBlocks && trial.fastestBytes[0] != 0 &&
-        trial.fastestBytes[1] != 0) {
-        endIfPlain(trial);
-        if (trial.blocks != kRunsTrialWarmUp + kRunsTrialPlainBlocks) return;
+        trial.fastestBytes[1] != 0 && endIfPlain(trial)) {
+        return;
     }
     if (trial.blocks == kRunsTrialWarmUp + kRunsTrialBlocks) {
         std::uint64_t time[2];

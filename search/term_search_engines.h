@@ -161,23 +161,6 @@ inline void fillTail(TextTail& tail, const unsigned char* text, std::size_t size
     std::copy(text + at, text + std::min(size, at + kTailPadding), tail.bytes);
 }
 
-// A step's marks are confirmed a machine word at a time, `confirm(from,
-// word)` for the marks of positions from + j. A 32-bit build passed a 64-bit
-// mask to the confirmation as two 32-bit stores that it read back as one
-// 64-bit load, which the processor cannot forward: the stall took a sixth of
-// the confirmation's time.
-template <class Mask, class Confirm>
-std::size_t confirmByWords(Mask marks, Confirm confirm) {
-    constexpr unsigned kWordBits = 8 * sizeof(std::size_t);
-    for (unsigned from = 0; from < 8 * sizeof(Mask); from += kWordBits) {
-        const auto word = static_cast<std::size_t>(marks >> from);
-        if (word == 0) continue;
-        const std::size_t hit = confirm(from, word);
-        if (hit != kNoOccurrence) return hit;
-    }
-    return kNoOccurrence;
-}
-
 // Checks the marked positions base + j in ascending order against every
 // term of the pair filter.
 template <CaseMode Mode>
@@ -194,8 +177,8 @@ std::size_t confirmPairs(const TermSearch& search, const unsigned char* text, st
     return kNoOccurrence;
 }
 
-// The same for Teddy: buckets[j] holds the buckets whose fingerprint
-// matched at base + j.
+// The same for Teddy, for a machine word of marks: buckets[j] holds the
+// buckets whose fingerprint matched at base + j.
 template <CaseMode Mode>
 std::size_t confirmTeddy(const TermSearch& search, const unsigned char* text, std::size_t size,
                          std::size_t base, std::size_t marks, const std::uint8_t* buckets) {

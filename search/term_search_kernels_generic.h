@@ -115,15 +115,24 @@ V teddyBuckets(const V* lo, const V* hi, const unsigned char* at) {
     return result;
 }
 
-// Confirms the marked positions of one step.
+// Confirms the marked positions of one step, a machine word of marks at a
+// time. A 32-bit build passed a 64-bit mask to the confirmation as two
+// 32-bit stores that it read back as one 64-bit load, which the processor
+// cannot forward: the stall took a sixth of the confirmation's time.
 template <class V, CaseMode Mode>
 std::size_t confirmStep(const TermSearch& search, const unsigned char* text, std::size_t size,
                         std::size_t at, V found, typename V::Mask marks) {
     alignas(64) std::uint8_t buckets[V::kWidth];
     found.store(buckets);
-    return confirmByWords(marks, [&](unsigned from, std::size_t word) {
-        return confirmTeddy<Mode>(search, text, size, at + from, word, buckets + from);
-    });
+    constexpr unsigned kWordBits = 8 * sizeof(std::size_t);
+    for (unsigned from = 0; from < V::kWidth; from += kWordBits) {
+        const auto word = static_cast<std::size_t>(marks >> from);
+        if (word == 0) continue;
+        const std::size_t hit =
+            confirmTeddy<Mode>(search, text, size, at + from, word, buckets + from);
+        if (hit != kNoOccurrence) return hit;
+    }
+    return kNoOccurrence;
 }
 
 template <class V, unsigned M>
