@@ -17,6 +17,7 @@
 #include "filter/write_results.h"
 #include "search/search.h"
 #include "textio/line_blocks.h"
+#include "textio/mapped_file.h"
 #include "textio/text_file.h"
 
 namespace filter {
@@ -85,7 +86,7 @@ std::string_view keptLineText(textio::LineCursor& cursor, const search::HitLineT
 // folder order. A missing file name is the empty text; file names past the
 // last folder are never read. Returns the number of folder lines (at most the
 // 32-bit signed range) and sets state.files.count to the file names read.
-std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
+std::int32_t keepPairs(RunState& state, const search::RunSearches& searches, std::size_t mapFrom) {
     textio::TextFile folders;
     if (textio::openRead(folders, kFoldersFile) != textio::OpenStatus::ok) return 0;
     textio::TextFile files;  // a missing list of file names: every name is empty
@@ -93,6 +94,7 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
     constexpr auto kMaxLines = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
     textio::LineBlockReader folderReader;
     textio::LineBlockReader fileReader;
+    folderReader.mapFrom = fileReader.mapFrom = mapFrom;
     folderReader.watched = fileReader.watched = search::bytesToWatch(searches);
     search::HitScratch scratch;
     scratch.fold.folding = blockFolding();
@@ -143,7 +145,16 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches) {
 void runFilter(RunState& state) {
     state.treeName = readTreeName();
     state.terms = loadList(kTermsFile);
-    state.folders.count = keepPairs(state, search::buildRunSearches(foldTerms(state.terms)));
+    const search::RunSearches searches = search::buildRunSearches(foldTerms(state.terms));
+    state.folders.count = keepPairs(state, searches, textio::kMapFromSize);
+    if (textio::mappedBytesLost()) {
+        // Another process cut a list short while it was mapped: what was
+        // found may come from zeros where its bytes were. Found again,
+        // reading the lists as they are now.
+        state.results = {};
+        state.matchCount = 0;
+        state.folders.count = keepPairs(state, searches, SIZE_MAX);
+    }
     writeResults(state);
 }
 

@@ -44,13 +44,14 @@ inline bool hasFoldLead(const char* begin, std::size_t size, bool latin) {
     return latin ? hasFoldLeadIn<true>(begin, size) : hasFoldLeadIn<false>(begin, size);
 }
 
-// The offset of the first LF at or after `from` (there is one before `size`).
+// The offset of the first LF at or after `from` (from < size): there is one,
+// unless a mapped list changed since it was indexed; then the last byte.
 inline std::size_t nextLineFeed(const char* bytes, std::size_t from, std::size_t size) {
     for (; size - from >= Bytes::kWidth; from += Bytes::kWidth) {
         const Bytes::Mask found = (Bytes::load(bytes + from) == Bytes::splat('\n')).mask();
         if (found != 0) return from + trailingZeros(found);
     }
-    while (bytes[from] != '\n') ++from;
+    while (from != size - 1 && bytes[from] != '\n') ++from;
     return from;
 }
 
@@ -81,7 +82,7 @@ inline std::size_t collapseRuns(const char* bytes, std::size_t size, std::size_t
     std::size_t runs = 0;
     std::size_t start = 0;
     char* const first = out;
-    for (std::size_t line = 0; line < lines;) {
+    for (std::size_t line = 0; line < lines && start < size;) {
         const std::size_t period = nextLineFeed(bytes, start, size) + 1 - start;
         // Whole copies before the break: a few, counted rather than divided.
         const std::size_t breakAt = firstBreak(bytes, start + period, size, period);

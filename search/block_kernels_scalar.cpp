@@ -20,9 +20,9 @@ std::size_t collapseRuns(const char* bytes, std::size_t size, std::size_t lines,
     std::size_t runs = 0;
     std::size_t start = 0;
     char* const first = out;
-    for (std::size_t line = 0; line < lines;) {
+    for (std::size_t line = 0; line < lines && start < size;) {
         std::size_t period = 1;
-        while (bytes[start + period - 1] != '\n') ++period;
+        while (start + period < size && bytes[start + period - 1] != '\n') ++period;
         // The copies end where the bytes stop repeating with the line's length.
         std::size_t from = start + period;
         while (from != size && bytes[from] == bytes[from - period]) ++from;

@@ -56,7 +56,8 @@ std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, 
         const char* line = text + at.start;
         const auto length = static_cast<std::size_t>(at.lineFeed + 1 - at.start);
         if (texts != nullptr) texts->push_back({at.line, at.start, length - 1});
-        cursor = text + at.lineFeed + 1;
+        // (Not past the block even where a mapped list changed under the run.)
+        cursor = std::min(text + at.lineFeed + 1, end);
         std::size_t next = at.line + 1;
         while (next < limit && static_cast<std::size_t>(end - cursor) >= length &&
                textio::equalShort(cursor, line, length)) {

@@ -63,8 +63,15 @@ void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
     reader.end = lead + waiting;
 }
 
-const char* waitingBytes(const LineBlockReader& reader) {
-    return reader.bytes.get() + reader.begin;
+// Where `begin` and `end` count from. Mapped bytes are only ever read:
+// line ends are rewritten only in bytes read into the buffer.
+char* bytesOf(LineBlockReader& reader) {
+    return reader.mapped.data != nullptr ? const_cast<char*>(reader.mapped.data)
+                                         : reader.bytes.get();
+}
+
+const char* waitingBytes(LineBlockReader& reader) {
+    return bytesOf(reader) + reader.begin;
 }
 
 // The index starts again from the bytes that wait.
@@ -85,18 +92,53 @@ void rewriteFrom(LineBlockReader& reader, char* from) {
         static_cast<std::size_t>(from - reader.bytes.get()) + normalizeLineEnds(from, size);
 }
 
+// From the first byte waiting on, the list is read instead of mapped: the
+// bytes waiting are read again.
+void stopMapping(TextFile& file, LineBlockReader& reader) {
+    seekTo(file, reader.begin);
+    unmap(reader.mapped);
+    reader.begin = reader.end = 0;
+    restartIndex(reader);
+}
+
 // A CR or a NUL has turned up: every line end of the bytes waiting (which
 // hold no block handed out) is rewritten, and so is every read from now on.
-void startRewriting(LineBlockReader& reader) {
+void startRewriting(TextFile& file, LineBlockReader& reader) {
     reader.rewriteOnRead = true;
+    if (reader.mapped.data != nullptr) {
+        stopMapping(file, reader);  // a whole line starts there
+        return;
+    }
     rewriteFrom(reader, reader.bytes.get() + reader.begin);
     restartIndex(reader);
+}
+
+// A mapped list's read: the bytes waiting reach one read further. At its end
+// a last line without a line end is read instead, to get its LF.
+void readMapped(TextFile& file, LineBlockReader& reader) {
+    MappedBytes& mapped = reader.mapped;
+    releaseBefore(mapped, reader.begin);
+    if (reader.end < mapped.size) {
+        reader.end += std::min(reader.readSize, mapped.size - reader.end);
+    } else if (reader.end > reader.begin && mapped.data[reader.end - 1] != '\n') {
+        stopMapping(file, reader);
+    } else {
+        reader.endReached = true;
+    }
 }
 
 // Reads once more and, once line ends are rewritten as they come, rewrites
 // what came; at the end of the file a last line without a line end gets its
 // LF.
 void readMore(TextFile& file, LineBlockReader& reader) {
+    if (!reader.mapTried) {
+        reader.mapTried = true;
+        mapFile(file, reader.mapFrom, kMaxMappedSize, reader.mapped);
+    }
+    if (reader.mapped.data != nullptr) {
+        readMapped(file, reader);
+        return;
+    }
     makeRoom(file, reader, reader.readSize + 1);
     char* fresh = reader.bytes.get() + reader.end;
     std::size_t got = readBytes(file, fresh, reader.readSize);
@@ -148,32 +190,34 @@ std::string_view handOut(LineBlockReader& reader, std::size_t size, std::size_t 
 // When they hold a CR or a NUL and line ends are not rewritten yet, starts
 // the rewriting instead and hands out nothing (an empty view): the caller
 // looks for whole lines again.
-std::string_view indexAndHandOut(LineBlockReader& reader, std::size_t size) {
+std::string_view indexAndHandOut(TextFile& file, LineBlockReader& reader, std::size_t size) {
     reserveIndex(reader);
     bool crOrNul = false;
     const LineIndex index = indexLines({waitingBytes(reader), size}, reader.linesBefore.data(),
                                        reader.watched, reader.rewriteOnRead ? nullptr : &crOrNul);
     if (crOrNul) {
-        startRewriting(reader);
+        startRewriting(file, reader);
         return {};
     }
     return handOut(reader, size, index.lines, index.watchedSeen);
 }
 
 // The offset in `bytes` just past LF number `line` (counted from 0) among
-// the LFs from `from`, which has `before` of them ahead of it.
-std::size_t pastLineFeed(const char* bytes, std::size_t from, std::size_t before,
+// the LFs from `from`, which has `before` of them ahead of it; never past
+// `size`, should a mapped list have changed since it was indexed.
+std::size_t pastLineFeed(const char* bytes, std::size_t from, std::size_t size, std::size_t before,
                          std::size_t line) {
     std::size_t left = line - before;
-    for (std::size_t at = from;; ++at) {
+    for (std::size_t at = from; at != size; ++at) {
         if (bytes[at] == '\n' && left-- == 0) return at + 1;
     }
+    return size;
 }
 
 // The size of the first `count` lines waiting, indexing them as far as
 // needed; 0 while fewer wait. A CR or a NUL among the bytes indexed starts
 // the rewriting of line ends, and the index again.
-std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
+std::size_t indexUpTo(TextFile& file, LineBlockReader& reader, std::size_t count) {
     reserveIndex(reader);
     const char* bytes = waitingBytes(reader);
     const std::size_t size = reader.end - reader.begin;
@@ -190,13 +234,14 @@ std::size_t indexUpTo(LineBlockReader& reader, std::size_t count) {
     }
     if (!found.crOrNul && linesBefore[done] >= count) {
         // LF number count - 1 is in the last group indexed.
-        return pastLineFeed(bytes, (done - 1) * kLineIndexGroup, linesBefore[done - 1], count - 1);
+        return pastLineFeed(bytes, (done - 1) * kLineIndexGroup, size, linesBefore[done - 1],
+                            count - 1);
     }
     // The bytes after the whole groups (fewer than a group), one by one.
     const std::size_t tail = done * kLineIndexGroup;
     if (lookForCrOrNul && (found.crOrNul || holdsCrOrNul({bytes + tail, size - tail}))) {
-        startRewriting(reader);
-        return indexUpTo(reader, count);
+        startRewriting(file, reader);
+        return indexUpTo(file, reader, count);
     }
     std::size_t lines = linesBefore[done];
     for (std::size_t at = tail; at != size; ++at) {
@@ -222,21 +267,22 @@ std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
     // hold none (a block takes all whole lines), so only what comes is looked at.
     std::size_t searched = reader.begin;
     for (;;) {
-        const char* first = reader.bytes.get() + searched;
-        const char* last = reader.bytes.get() + reader.end;
+        const char* first = bytesOf(reader) + searched;
+        const char* last = bytesOf(reader) + reader.end;
         const auto lineFeed =
             std::find(std::make_reverse_iterator(last), std::make_reverse_iterator(first), '\n');
         if (lineFeed.base() != first) {
             const std::string_view block = indexAndHandOut(
-                reader, static_cast<std::size_t>(lineFeed.base() - waitingBytes(reader)));
+                file, reader, static_cast<std::size_t>(lineFeed.base() - waitingBytes(reader)));
             if (!block.empty()) return block;
         } else if (!reader.rewriteOnRead && holdsCrOrNul({first, last})) {
-            startRewriting(reader);  // a CR or a NUL alone ends a line too
+            startRewriting(file, reader);  // a CR or a NUL alone ends a line too
         } else {
             if (reader.endReached) return {};
             const std::size_t searchedBytes = reader.end - reader.begin;
             readMore(file, reader);
-            searched = reader.begin + searchedBytes;
+            // (None, when the list went from mapped to read.)
+            searched = std::min(reader.begin + searchedBytes, reader.end);
             continue;
         }
         // Line ends were rewritten: whole lines are looked for again.
@@ -247,12 +293,12 @@ std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
 std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t count) {
     if (!startCall(file, reader) || count == 0) return {};
     for (;;) {
-        const std::size_t size = indexUpTo(reader, count);
+        const std::size_t size = indexUpTo(file, reader, count);
         if (size != 0) return handOut(reader, size, count, reader.watchedSeen);
         if (reader.endReached) {
             // Fewer lines than asked: all that is left, each ending with LF.
             if (reader.end == reader.begin) return {};
-            const std::string_view block = indexAndHandOut(reader, reader.end - reader.begin);
+            const std::string_view block = indexAndHandOut(file, reader, reader.end - reader.begin);
             if (!block.empty()) return block;
             continue;  // a CR or a NUL among them: rewritten
         }

@@ -13,6 +13,7 @@
 
 #include "textio/large_buffer.h"
 #include "textio/line_index.h"
+#include "textio/mapped_file.h"
 #include "textio/text_file.h"
 
 namespace textio {
@@ -30,6 +31,13 @@ inline constexpr std::size_t kMaxLineBlockReadSize = 128 * 1024;
 
 // The read size for this processor: a power of two within the bounds.
 std::size_t lineBlockReadSize();
+
+// A list from this size on is mapped instead of read where it can be (below
+// it, a read or two cost less than mapping). A 32-bit process maps lists of
+// up to 256 MiB: the kept locations need room in its address space too.
+inline constexpr std::size_t kMapFromSize = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxMappedSize =
+    sizeof(void*) == 4 ? std::size_t{256} << 20 : SIZE_MAX / 2;
 
 struct LineBlockReader {
     // A power of two within the bounds above; tests choose others.
@@ -58,6 +66,14 @@ struct LineBlockReader {
     bool rewriteOnRead = false;
     bool lineFeedEndsCr = false;  // the last byte read was a CR: an LF next belongs to it
     bool endReached = false;
+    // While the list is mapped, `begin` and `end` count in the mapping
+    // (from the file's start) instead of in `bytes`, and each read only
+    // moves `end` on. A CR or a NUL, or a last line without a line end,
+    // goes back to reading from the first byte waiting, where the line ends
+    // can be rewritten. Tests choose other sizes to map from.
+    std::size_t mapFrom = kMapFromSize;
+    bool mapTried = false;
+    MappedBytes mapped;
 };
 
 // The next block of whole lines (about one read's worth, or one longer line),

@@ -55,16 +55,30 @@ std::uint64_t withoutLowestBits(std::uint64_t mask, std::size_t count) {
     return mask;
 }
 
+// The bytes of a mapped list may change under the run (another process
+// writing it), so an LF the index counted may be gone by the time it is
+// looked for: whatever the bytes, offsets found stay within the text, where
+// the last byte stands in for a missing LF.
+std::size_t lastByte(const LineIndex& index) {
+    return index.text.size() - 1;
+}
+
+// base + the lowest bit set, or the last byte when none is.
+std::size_t lowestBitOr(std::uint64_t mask, std::size_t base, const LineIndex& index) {
+    return mask != 0 ? base + simd::lowestSetBit(mask) : lastByte(index);
+}
+
 // The offset of LF number `nth` (from 0) of the group.
 std::size_t nthLineFeedOfGroup(const LineIndex& index, std::size_t group, std::size_t nth) {
     const std::size_t start = group * kLineIndexGroup;
     if (wholeGroup(index, group)) {
         const std::uint64_t mask = lineKernels().lineFeedMask(index.text.data() + start);
-        return start + simd::lowestSetBit(withoutLowestBits(mask, nth));
+        return lowestBitOr(withoutLowestBits(mask, nth), start, index);
     }
-    for (std::size_t at = start;; ++at) {
+    for (std::size_t at = start; at < index.text.size(); ++at) {
         if (index.text[at] == '\n' && nth-- == 0) return at;
     }
+    return lastByte(index);
 }
 
 }  // namespace
@@ -101,9 +115,9 @@ LineAt lineAt(const LineIndex& index, std::size_t offset) {
     const char* text = index.text.data();
     if (!wholeGroup(index, group)) {
         const std::size_t line = lineOfOffset(index, offset);
-        const auto lineFeed = static_cast<std::size_t>(
-            std::find(text + offset, text + index.text.size(), '\n') - text);
-        return {line, lineStart(index, group, line), lineFeed};
+        const auto lineFeed =
+            static_cast<std::size_t>(std::find(text + offset, text + lastByte(index), '\n') - text);
+        return {line, std::min(lineStart(index, group, line), offset), lineFeed};
     }
     const std::uint64_t lineFeeds = lineKernels().lineFeedMask(text + base);
     const std::uint64_t below = (std::uint64_t{1} << (offset - base)) - 1;
@@ -111,14 +125,15 @@ LineAt lineAt(const LineIndex& index, std::size_t offset) {
     const std::size_t line = index.linesBefore[group] + simd::setBitCount(behind);
     const std::size_t start =
         behind != 0 ? base + static_cast<std::size_t>(63 - std::countl_zero(behind)) + 1
-                    : lineStart(index, group, line);
+                    : std::min(lineStart(index, group, line), offset);
     const std::uint64_t ahead = lineFeeds & ~below;
     if (ahead != 0) return {line, start, base + simd::lowestSetBit(ahead)};
     // The line goes on past the group; the text ends with an LF.
     const char* next = text + base + kLineIndexGroup;
     const auto* lineFeed = static_cast<const char*>(
         std::memchr(next, '\n', index.text.size() - (base + kLineIndexGroup)));
-    return {line, start, static_cast<std::size_t>(lineFeed - text)};
+    return {line, start,
+            lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - text) : lastByte(index)};
 }
 
 std::size_t lineFeedOf(const LineIndex& index, std::size_t line) {
@@ -184,12 +199,13 @@ std::string_view lineText(LineCursor& cursor, std::size_t line) {
         const std::size_t base = group * kLineIndexGroup;
         const std::uint64_t lineFeeds =
             withoutLowestBits(lineKernels().lineFeedMask(index.text.data() + base), nth - 1);
-        start = base + simd::lowestSetBit(lineFeeds) + 1;
-        end = base + simd::lowestSetBit(withoutLowestBits(lineFeeds, 1));
+        start = lowestBitOr(lineFeeds, base, index) + 1;
+        end = lowestBitOr(withoutLowestBits(lineFeeds, 1), base, index);
     } else {
         end = nthLineFeedOfGroup(index, group, nth);
         start = line == cursor.nextLine ? cursor.nextStart : lineStart(index, group, line);
     }
+    start = std::min(start, end);  // only where the bytes changed since they were indexed
     cursor.nextLine = line + 1;
     cursor.nextStart = end + 1;
     return index.text.substr(start, end - start);

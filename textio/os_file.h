@@ -58,6 +58,18 @@ void reserveSpace(Handle handle, std::uint64_t offset, std::uint64_t size);
 
 void closeHandle(Handle handle);
 
+// Maps the first `size` bytes (size > 0) of a file opened for reading, read
+// only, where that is safe here; nullptr when it is not or the map fails.
+// While mapped, bytes that vanish (another process cuts the file short, the
+// device fails) read as zeros instead of ending the process, and
+// mappedBytesLost() becomes true for the rest of the run.
+const char* mapForReading(Handle handle, std::size_t size);
+// Says that the mapped pages of [data, data + size) will not be read again,
+// so that they need not stay in memory (only a hint; page-aligned data).
+void releaseMapped(const char* data, std::size_t size);
+void unmapFile(const char* data, std::size_t size);
+bool mappedBytesLost();
+
 // Memory for a large buffer straight from the system: at least `size` bytes
 // (the usable size, a whole number of pages, is returned in `size`), zero on
 // first touch, backed by large pages where the system offers them, so that

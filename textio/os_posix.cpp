@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -150,6 +151,86 @@ void* allocateLarge(std::size_t& size) {
 #endif
     size = rounded;
     return reinterpret_cast<void*>(aligned);
+}
+
+namespace {
+
+// The lists mapped at the moment. A mapped page whose bytes are gone (the
+// file was cut short, or its device failed) raises SIGBUS when it is read;
+// within one of these ranges the handler puts a page of zeros there instead
+// and notes the loss, so that the run can start again reading.
+struct MappedRange {
+    std::atomic<std::uintptr_t> begin{0};  // 0: a free slot
+    std::atomic<std::uintptr_t> end{0};
+};
+MappedRange mappedRanges[4];
+std::uintptr_t pageSize = 4096;
+struct sigaction busErrorBefore {};
+volatile std::sig_atomic_t bytesLost = 0;
+
+void onBusError(int /*signal*/, siginfo_t* info, void* /*context*/) {
+    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (const MappedRange& range : mappedRanges) {
+        const std::uintptr_t begin = range.begin.load(std::memory_order_relaxed);
+        if (begin == 0 || address < begin || address >= range.end.load(std::memory_order_relaxed))
+            continue;
+        void* page = reinterpret_cast<void*>(address & ~(pageSize - 1));
+        if (::mmap(page, pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+            MAP_FAILED) {
+            bytesLost = 1;
+            return;  // the read is made again, and finds zeros
+        }
+    }
+    // Not a mapped list's: as if there were no handler.
+    ::sigaction(SIGBUS, &busErrorBefore, nullptr);
+}
+
+bool guardMappedBytes() {
+    const long size = ::sysconf(_SC_PAGESIZE);
+    if (size <= 0) return false;
+    pageSize = static_cast<std::uintptr_t>(size);
+    struct sigaction action {};
+    action.sa_sigaction = onBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    return ::sigaction(SIGBUS, &action, &busErrorBefore) == 0;
+}
+
+}  // namespace
+
+const char* mapForReading(Handle handle, std::size_t size) {
+    static const bool guarded = guardMappedBytes();
+    if (!guarded || size == 0) return nullptr;
+    MappedRange* slot = nullptr;
+    for (MappedRange& range : mappedRanges) {
+        if (range.begin.load(std::memory_order_relaxed) == 0) slot = &range;
+    }
+    if (slot == nullptr) return nullptr;
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd(handle), 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const auto begin = reinterpret_cast<std::uintptr_t>(mapped);
+    slot->end.store(begin + size, std::memory_order_relaxed);
+    slot->begin.store(begin, std::memory_order_relaxed);
+    return static_cast<const char*>(mapped);
+}
+
+void releaseMapped(const char* data, std::size_t size) {
+#if defined(MADV_DONTNEED)
+    // The pages stay mapped: a read would fetch them again from the file.
+    ::madvise(const_cast<char*>(data), size, MADV_DONTNEED);
+#endif
+}
+
+void unmapFile(const char* data, std::size_t size) {
+    ::munmap(const_cast<char*>(data), size);
+    for (MappedRange& range : mappedRanges) {
+        if (range.begin.load(std::memory_order_relaxed) == reinterpret_cast<std::uintptr_t>(data))
+            range.begin.store(0, std::memory_order_relaxed);
+    }
+}
+
+bool mappedBytesLost() {
+    return bytesLost != 0;
 }
 
 void freeLarge(void* data, std::size_t size) {

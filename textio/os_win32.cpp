@@ -115,6 +115,32 @@ void closeHandle(Handle handle) {
     ::CloseHandle(toWin(handle));
 }
 
+const char* mapForReading(Handle handle, std::size_t size) {
+    // A mapped page whose drive went away raises an exception where ReadFile
+    // would fail, so only lists on a fixed disk are mapped (the lists are the
+    // current folder's). Nobody can cut a list short meanwhile: it is open
+    // without write sharing.
+    if (size == 0 || ::GetDriveTypeW(nullptr) != DRIVE_FIXED) return nullptr;
+    const HANDLE section =
+        ::CreateFileMappingW(toWin(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (section == nullptr) return nullptr;
+    void* view = ::MapViewOfFile(section, FILE_MAP_READ, 0, 0, size);
+    ::CloseHandle(section);  // the view keeps it
+    return static_cast<const char*>(view);
+}
+
+void releaseMapped(const char* /*data*/, std::size_t /*size*/) {
+    // Nothing: the pages of a view leave the working set as the system needs.
+}
+
+void unmapFile(const char* data, std::size_t /*size*/) {
+    ::UnmapViewOfFile(data);
+}
+
+bool mappedBytesLost() {
+    return false;
+}
+
 void* allocateLarge(std::size_t& size) {
     // Large pages need a privilege an ordinary program does not hold; whole
     // pages straight from the system still spare the heap.

@@ -21,6 +21,7 @@ import random
 import stat
 import sys
 import threading
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
@@ -52,6 +53,7 @@ from program_runs import (  # noqa: E402
     check,
     check_equal,
     check_unchanged,
+    describe_bytes,
     output_bytes,
     program_from_options,
     read_bytes,
@@ -569,6 +571,45 @@ def input_many_empty_lines(program):
         "{} kept lines, want {}".format(got.count(b"\n") - 1, len(kept)),
     )
     check_equal(got, want, "10 million empty folder lines")
+
+
+@test
+def input_cut_short_during_run(program):
+    """Another process cuts the folder list short while a run reads it: on
+    Linux a large list is mapped, and reading a mapped page whose bytes are
+    gone raises SIGBUS. Each run must end well, with the block of the lists
+    either as they were or as they are after the cut, whenever it falls."""
+    program.require_native("Windows lets nobody write to a list open for reading")
+    inputs = location_inputs(2_000_000, every=7)
+    folders = inputs[FOLDERS]
+    kept_lines = 50_000
+    cut = len(b"".join(folders.splitlines(keepends=True)[:kept_lines]))
+    whole = block_of(inputs)
+    after_cut = block_of(dict(inputs, **{FOLDERS: folders[:cut]}))
+    cut_while_running = 0
+    for delay in (0.0, 0.005, 0.02, 0.05, 0.1, 0.2):
+        label = "folder list cut after {} s".format(delay)
+        with temp_folder("cut") as folder:
+            write_inputs(folder, inputs)
+            failures = []
+
+            def run():
+                try:
+                    program.run(folder, label)
+                except Failure as error:
+                    failures.append(str(error))
+
+            runner = threading.Thread(target=run)
+            runner.start()
+            time.sleep(delay)
+            cut_while_running += runner.is_alive()
+            os.truncate(os.path.join(folder, FOLDERS), cut)
+            runner.join()
+            check(not failures, "; ".join(failures))
+            got = output_bytes(folder)
+            check(got in (whole, after_cut), "{}: neither block: {}".format(
+                label, describe_bytes(got or b"")))
+    check(cut_while_running > 0, "every run had ended before its list was cut")
 
 
 @test

@@ -21,7 +21,8 @@
 //        line count asked of readLines (1 + this mod 97)
 //   5    bits 0-2: all set: the boundary is one of the block readers'
 //        reads instead (a long filler); bit 3: the filler is short lines
-//        instead of one line
+//        instead of one line; bit 4: the block readers map the file
+//        (when no line was read before them) instead of reading it
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -55,7 +56,8 @@ struct Plan {
     bool askAtEnd = false;
     std::size_t readFirst = 0;
     std::int32_t maxLines = 0;
-    std::size_t chunkLines = 1;  // asked of readLines
+    std::size_t chunkLines = 1;      // asked of readLines
+    std::size_t mapFrom = SIZE_MAX;  // the block readers' size to map from
 };
 
 Plan makePlan(const std::uint8_t* options, std::string_view input) {
@@ -67,6 +69,7 @@ Plan makePlan(const std::uint8_t* options, std::string_view input) {
     const std::size_t boundary = (options[5] & 7) == 7 ? kBulkReadSize : textio::kBufferSize;
     const std::size_t filler = (boundary - cut % boundary) % boundary;
     plan.fileBytes.assign(filler, 'f');
+    if (options[5] & 16) plan.mapFrom = 1;
     if (options[5] & 8) {
         for (std::size_t i = 63; i < filler; i += 64) plan.fileBytes[i] = '\n';
     }
@@ -195,6 +198,7 @@ void checkThenBlocks(const std::string& path, const Plan& plan, std::size_t read
     const std::string wantText = openAfterLines(file, path, plan, readFirst, want);
 
     textio::LineBlockReader reader;
+    reader.mapFrom = plan.mapFrom;
     std::string text;
     for (;;) {
         const std::string_view block = textio::readLineBlock(file, reader);
@@ -225,6 +229,7 @@ void checkThenCounts(const std::string& path, const Plan& plan, std::size_t read
     std::size_t linesLeft = want.size() > readFirst ? want.size() - readFirst : 0;
 
     textio::LineBlockReader reader;
+    reader.mapFrom = plan.mapFrom;
     std::string text;
     for (bool counted = true;; counted = !counted) {
         const std::string_view block = counted ? textio::readLines(file, reader, plan.chunkLines)

@@ -13,8 +13,11 @@
 #include "filter/match.h"
 #include "isa_variants.h"
 #include "search/block_kernels.h"
+#include "search/line_runs.h"
+#include "search/search.h"
 #include "search/term_search.h"
 #include "tests/support/seeded_random.h"
+#include "textio/line_index.h"
 #include "textio/utf8.h"
 
 namespace search {
@@ -263,6 +266,75 @@ TEST_P(MarkHitLines, FoldsLettersThatBecomeAsciiOrLatin1) {
             EXPECT_EQ(hits[0] != 0, c.hit)
                 << c.term << " in " << c.text << (rawSearch ? " (raw)" : "");
         }
+    }
+}
+
+// A mapped list may change under the run after it is indexed (another
+// process writing to it). Whatever its bytes then, marking a block's hits
+// (both ways, whole and by runs), finding its runs and giving its lines
+// stay within it: each text is indexed, then overwritten with other bytes.
+TEST_P(MarkHitLines, StaysWithinABlockWhoseBytesChangedAfterIndexing) {
+    std::string lines;
+    for (int i = 0; i < 600; ++i) {
+        // Runs of equal lines, some longer than an index group, some hits.
+        const std::string line =
+            std::string(static_cast<std::size_t>(i / 3 % 97), static_cast<char>('a' + i % 3)) +
+            (i / 3 % 4 == 0 ? "doc" : "");
+        lines += line + "\n";
+    }
+    lines += std::string(37, 'z') + "\n";  // a partial last group
+    Generator gen;
+    std::string random(lines.size(), 'r');
+    for (char& byte : random) byte = static_cast<char>(gen.below(40) == 0 ? '\n' : gen.below(256));
+    const std::string changes[] = {
+        std::string(lines.size(), 'x'),  // no LF left
+        std::string(lines.size(), '\n'),
+        std::string(lines.size(), '\0'),
+        lines.substr(1) + "\n",  // every LF a byte early
+        "y" + lines.substr(0, lines.size() - 1),
+        random,
+    };
+    const RunSearches searches = buildRunSearches({"doc"});
+    for (std::size_t change = 0; change < std::size(changes); ++change) {
+        SCOPED_TRACE(change);
+        // Exactly the text's size: a read past it is a read past the block.
+        std::vector<char> bytes(lines.begin(), lines.end());
+        std::vector<std::uint32_t> linesBefore(textio::lineIndexEntries(bytes.size()) + 1);
+        const textio::LineIndex index = textio::indexLines(
+            {bytes.data(), bytes.size()}, linesBefore.data(), bytesToWatch(searches));
+        std::copy(changes[change].begin(), changes[change].end(), bytes.begin());
+        const std::size_t size = bytes.size();
+
+        HitScratch scratch;
+        scratch.fold.folding = filter::blockFolding();
+        // The runs trial tries its ways on the first blocks in turn.
+        for (int block = 0; block < 8; ++block) {
+            LineHits hits(index.lines, 0);
+            HitLineTexts texts;
+            markBlockHits(index, index.lines, searches, true, scratch, hits, &texts);
+            for (const HitLineText& told : texts) {
+                EXPECT_LT(told.line, index.lines);
+                EXPECT_LE(told.start + told.length, size);
+            }
+        }
+        LineRuns runs;
+        if (collapseRuns(index, index.lines, runs)) {
+            EXPECT_LE(runs.size, size);
+        }
+        textio::LineCursor cursor{&index};
+        for (std::size_t line = 0; line < index.lines; ++line) {
+            const std::string_view text = textio::lineText(cursor, line);
+            EXPECT_GE(text.data(), bytes.data());
+            EXPECT_LE(text.data() + text.size(), bytes.data() + size);
+            EXPECT_LT(textio::lineFeedOf(index, line), size);
+        }
+        for (std::size_t offset = 0; offset < size; ++offset) {
+            const textio::LineAt at = textio::lineAt(index, offset);
+            ASSERT_LE(at.start, offset);
+            ASSERT_LE(offset, at.lineFeed);
+            ASSERT_LT(at.lineFeed, size);
+        }
+        if (HasFailure()) return;
     }
 }
 
