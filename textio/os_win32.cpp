@@ -129,8 +129,10 @@ const char* mapForReading(Handle handle, std::size_t size) {
     return static_cast<const char*>(view);
 }
 
-void releaseMapped(const char* /*data*/, std::size_t /*size*/) {
-    // Nothing: the pages of a view leave the working set as the system needs.
+void releaseMapped(const char* data, std::size_t size) {
+    // Unlocking pages that are not locked takes them out of the working set
+    // (and fails with ERROR_NOT_LOCKED, as expected); they stay mapped.
+    ::VirtualUnlock(const_cast<char*>(data), size);
 }
 
 void unmapFile(const char* data, std::size_t /*size*/) {
