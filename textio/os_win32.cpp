@@ -124,7 +124,22 @@ const char* mapForReading(Handle handle, std::size_t size) {
     const HANDLE section =
         ::CreateFileMappingW(toWin(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (section == nullptr) return nullptr;
-    void* view = ::MapViewOfFile(section, FILE_MAP_READ, 0, 0, size);
+    // On a 2 MiB boundary, where a system that holds files in large pages
+    // can map them a large page at a time: Wine maps views with mmap, and on
+    // Linux a view 64 KiB off one took 1.5 x the time (a count of W4's lines).
+    constexpr std::size_t kLargePage = std::size_t{2} << 20;
+    void* view = nullptr;
+    if (size <= SIZE_MAX - kLargePage) {
+        void* room = ::VirtualAlloc(nullptr, size + kLargePage, MEM_RESERVE, PAGE_NOACCESS);
+        if (room != nullptr) {
+            const auto start = reinterpret_cast<std::uintptr_t>(room);
+            void* aligned =
+                reinterpret_cast<void*>((start + kLargePage - 1) & ~std::uintptr_t{kLargePage - 1});
+            ::VirtualFree(room, 0, MEM_RELEASE);
+            view = ::MapViewOfFileEx(section, FILE_MAP_READ, 0, 0, size, aligned);
+        }
+    }
+    if (view == nullptr) view = ::MapViewOfFile(section, FILE_MAP_READ, 0, 0, size);
     ::CloseHandle(section);  // the view keeps it
     return static_cast<const char*>(view);
 }
