@@ -34,10 +34,11 @@ std::size_t lineBlockReadSize();
 
 // A list from this size on is mapped instead of read where it can be (below
 // it, a read or two cost less than mapping). A 32-bit process maps lists of
-// up to 256 MiB: the kept locations need room in its address space too.
+// up to 64 MiB: its 2 GiB of address space must also hold the kept
+// locations, up to the size of both lists and twice that while they grow.
 inline constexpr std::size_t kMapFromSize = std::size_t{1} << 20;
 inline constexpr std::size_t kMaxMappedSize =
-    sizeof(void*) == 4 ? std::size_t{256} << 20 : SIZE_MAX / 2;
+    sizeof(void*) == 4 ? std::size_t{64} << 20 : SIZE_MAX / 2;
 
 struct LineBlockReader {
     // A power of two within the bounds above; tests choose others.
