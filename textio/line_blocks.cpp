@@ -65,12 +65,11 @@ void makeRoom(TextFile& file, LineBlockReader& reader, std::size_t size) {
 
 // Where `begin` and `end` count from. Mapped bytes are only ever read:
 // line ends are rewritten only in bytes read into the buffer.
-char* bytesOf(LineBlockReader& reader) {
-    return reader.mapped.data != nullptr ? const_cast<char*>(reader.mapped.data)
-                                         : reader.bytes.get();
+const char* bytesOf(const LineBlockReader& reader) {
+    return reader.mapped.data != nullptr ? reader.mapped.data : reader.bytes.get();
 }
 
-const char* waitingBytes(LineBlockReader& reader) {
+const char* waitingBytes(const LineBlockReader& reader) {
     return bytesOf(reader) + reader.begin;
 }
 

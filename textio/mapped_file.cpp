@@ -29,7 +29,6 @@ bool mapFile(TextFile& file, std::size_t minimum, std::size_t maximum, MappedByt
     unmap(mapped);
     mapped.data = data;
     mapped.size = size;
-    mapped.released = 0;
     return true;
 }
 

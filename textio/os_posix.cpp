@@ -200,7 +200,7 @@ bool guardMappedBytes() {
 
 const char* mapForReading(Handle handle, std::size_t size) {
     static const bool guarded = guardMappedBytes();
-    if (!guarded || size == 0) return nullptr;
+    if (!guarded) return nullptr;
     MappedRange* slot = nullptr;
     for (MappedRange& range : mappedRanges) {
         if (range.begin.load(std::memory_order_relaxed) == 0) slot = &range;

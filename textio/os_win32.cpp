@@ -120,7 +120,7 @@ const char* mapForReading(Handle handle, std::size_t size) {
     // would fail, so only lists on a fixed disk are mapped (the lists are the
     // current folder's). Nobody can cut a list short meanwhile: it is open
     // without write sharing.
-    if (size == 0 || ::GetDriveTypeW(nullptr) != DRIVE_FIXED) return nullptr;
+    if (::GetDriveTypeW(nullptr) != DRIVE_FIXED) return nullptr;
     const HANDLE section =
         ::CreateFileMappingW(toWin(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (section == nullptr) return nullptr;
