@@ -50,3 +50,14 @@ wine_loader_for() {
         *) return 1 ;;
     esac
 }
+
+# Succeeds where the kernel refuses to start 32-bit programs at all (a kernel
+# built or booted without IA32 emulation: exec fails with ENOEXEC, which the
+# shell reports as 126), so that the 32-bit loader cannot start whatever is
+# installed. Any other failure of the loader is not this.
+kernel_refuses_32bit() {
+    [ -x "$wine32" ] || return 1
+    local rc=0
+    "$wine32" --version >/dev/null 2>&1 || rc=$?
+    [ "$rc" -eq 126 ]
+}
