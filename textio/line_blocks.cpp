@@ -132,7 +132,7 @@ void readMapped(TextFile& file, LineBlockReader& reader) {
 void readMore(TextFile& file, LineBlockReader& reader) {
     if (!reader.mapTried) {
         reader.mapTried = true;
-        mapFile(file, reader.mapFrom, kMaxMappedSize, reader.mapped);
+        mapFile(file, reader.mapFrom, kMaxMappedSize, reader.mapOnlyIfCheap, reader.mapped);
     }
     if (reader.mapped.data != nullptr) {
         readMapped(file, reader);

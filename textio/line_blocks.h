@@ -71,8 +71,10 @@ struct LineBlockReader {
     // (from the file's start) instead of in `bytes`, and each read only
     // moves `end` on. A CR or a NUL, or a last line without a line end,
     // goes back to reading from the first byte waiting, where the line ends
-    // can be rewritten. Tests choose other sizes to map from.
+    // can be rewritten. A list is read where its first pages map slowly
+    // (see mapFile). Tests choose other sizes to map from, and map always.
     std::size_t mapFrom = kMapFromSize;
+    bool mapOnlyIfCheap = true;
     bool mapTried = false;
     MappedBytes mapped;
 };

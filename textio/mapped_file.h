@@ -23,8 +23,11 @@ struct MappedBytes {
 
 // Maps `file` when nothing of it has been read yet and it holds from
 // `minimum` (at least 1) to `maximum` bytes; false, changing nothing, when
-// it does not or cannot be mapped (then it is read as usual).
-bool mapFile(TextFile& file, std::size_t minimum, std::size_t maximum, MappedBytes& mapped);
+// it does not or cannot be mapped (then it is read as usual). With
+// `onlyIfCheap`, also false where its first pages took longer to map than
+// copying them would take.
+bool mapFile(TextFile& file, std::size_t minimum, std::size_t maximum, bool onlyIfCheap,
+             MappedBytes& mapped);
 
 void unmap(MappedBytes& mapped);
 

@@ -84,6 +84,9 @@ void prepareProcess();
 
 // A monotonic clock in milliseconds and a sleep, for bounded retries.
 std::uint64_t monotonicMilliseconds();
+// The same clock in nanoseconds (to the timer's resolution), for timing a
+// few microseconds' work.
+std::uint64_t monotonicNanoseconds();
 void sleepMilliseconds(unsigned milliseconds);
 
 // Ends the process with the given exit code (ExitProcess on Windows).

@@ -250,6 +250,13 @@ std::uint64_t monotonicMilliseconds() {
            static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
+std::uint64_t monotonicNanoseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
+           static_cast<std::uint64_t>(now.tv_nsec);
+}
+
 void sleepMilliseconds(unsigned milliseconds) {
     timespec wait{static_cast<time_t>(milliseconds / 1000u),
                   static_cast<long>(milliseconds % 1000u) * 1000000L};

@@ -184,6 +184,19 @@ std::uint64_t monotonicMilliseconds() {
     return ::GetTickCount64();
 }
 
+std::uint64_t monotonicNanoseconds() {
+    static const std::uint64_t perSecond = [] {
+        LARGE_INTEGER frequency{};
+        ::QueryPerformanceFrequency(&frequency);
+        return static_cast<std::uint64_t>(frequency.QuadPart);
+    }();
+    LARGE_INTEGER now{};
+    ::QueryPerformanceCounter(&now);
+    const auto ticks = static_cast<std::uint64_t>(now.QuadPart);
+    // In two parts, so that the product cannot overflow.
+    return ticks / perSecond * 1000000000u + ticks % perSecond * 1000000000u / perSecond;
+}
+
 void sleepMilliseconds(unsigned milliseconds) {
     ::Sleep(milliseconds);
 }

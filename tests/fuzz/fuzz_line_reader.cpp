@@ -199,6 +199,7 @@ void checkThenBlocks(const std::string& path, const Plan& plan, std::size_t read
 
     textio::LineBlockReader reader;
     reader.mapFrom = plan.mapFrom;
+    reader.mapOnlyIfCheap = false;
     std::string text;
     for (;;) {
         const std::string_view block = textio::readLineBlock(file, reader);
@@ -230,6 +231,7 @@ void checkThenCounts(const std::string& path, const Plan& plan, std::size_t read
 
     textio::LineBlockReader reader;
     reader.mapFrom = plan.mapFrom;
+    reader.mapOnlyIfCheap = false;
     std::string text;
     for (bool counted = true;; counted = !counted) {
         const std::string_view block = counted ? textio::readLines(file, reader, plan.chunkLines)

@@ -189,6 +189,7 @@ std::string readInBlocks(const std::string& name, std::size_t skipLines = 0,
     LineBlockReader reader;
     reader.readSize = readSize;
     reader.mapFrom = mapFrom;
+    reader.mapOnlyIfCheap = false;
     std::string joined;
     for (std::string_view block = readLineBlock(file, reader); !block.empty();
          block = readLineBlock(file, reader)) {
@@ -211,6 +212,7 @@ std::string readInCounts(const std::string& name, std::size_t count,
     LineBlockReader reader;
     reader.readSize = readSize;
     reader.mapFrom = mapFrom;
+    reader.mapOnlyIfCheap = false;
     std::string joined;
     bool shortBlockSeen = false;
     for (std::string_view block = readLines(file, reader, count); !block.empty();
@@ -330,6 +332,7 @@ TEST_F(TextFileTest, MappedListIsHandedOutInPlaceUntilItsFirstCr) {
     LineBlockReader reader;
     reader.readSize = kMinLineBlockReadSize;
     reader.mapFrom = 1;
+    reader.mapOnlyIfCheap = false;
     std::string_view block = readLineBlock(file, reader);
     ASSERT_NE(reader.mapped.data, nullptr) << "not mapped";
     EXPECT_GE(block.data(), reader.mapped.data);
@@ -353,6 +356,7 @@ TEST_F(TextFileTest, MappedListCutShortEndsThereAndSaysSo) {
     LineBlockReader reader;
     reader.readSize = kMinLineBlockReadSize;
     reader.mapFrom = 1;
+    reader.mapOnlyIfCheap = false;
     std::string joined(readLineBlock(file, reader));
     ASSERT_NE(reader.mapped.data, nullptr) << "not mapped";
     std::filesystem::resize_file(name, 4096);
