@@ -85,8 +85,10 @@ std::string_view keptLineText(textio::LineCursor& cursor, const search::HitLineT
 // the cache, and keeps every pair whose folder or file name holds a term, in
 // folder order. A missing file name is the empty text; file names past the
 // last folder are never read. Returns the number of folder lines (at most the
-// 32-bit signed range) and sets state.files.count to the file names read.
-std::int32_t keepPairs(RunState& state, const search::RunSearches& searches, std::size_t mapFrom) {
+// 32-bit signed range) and sets state.files.count to the file names read;
+// `cutShort` says whether a list was cut short while it was read.
+std::int32_t keepPairs(RunState& state, const search::RunSearches& searches, std::size_t mapFrom,
+                       bool& cutShort) {
     textio::TextFile folders;
     if (textio::openRead(folders, kFoldersFile) != textio::OpenStatus::ok) return 0;
     textio::TextFile files;  // a missing list of file names: every name is empty
@@ -137,6 +139,7 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches, std
         firstLine += lines;
     }
     state.files.count = static_cast<std::int32_t>(fileNames);
+    cutShort = folderReader.cutShort || fileReader.cutShort;
     return static_cast<std::int32_t>(firstLine);
 }
 
@@ -146,14 +149,16 @@ void runFilter(RunState& state) {
     state.treeName = readTreeName();
     state.terms = loadList(kTermsFile);
     const search::RunSearches searches = search::buildRunSearches(foldTerms(state.terms));
-    state.folders.count = keepPairs(state, searches, textio::kMapFromSize);
-    if (textio::mappedBytesLost()) {
-        // Another process cut a list short while it was mapped: what was
-        // found may come from zeros where its bytes were. Found again,
-        // reading the lists as they are now.
+    bool cutShort = false;
+    state.folders.count = keepPairs(state, searches, textio::kMapFromSize, cutShort);
+    if (cutShort || textio::mappedBytesLost()) {
+        // Another process cut a list short during the run: what was found
+        // may come from the old bytes up to a line cut in two, or, where it
+        // was mapped, from zeros where its bytes were. Found again, reading
+        // the lists as they are now.
         state.results = {};
         state.matchCount = 0;
-        state.folders.count = keepPairs(state, searches, SIZE_MAX);
+        state.folders.count = keepPairs(state, searches, SIZE_MAX, cutShort);
     }
     writeResults(state);
 }

@@ -143,6 +143,10 @@ void readMore(TextFile& file, LineBlockReader& reader) {
     std::size_t got = readBytes(file, fresh, reader.readSize);
     if (got == 0) {
         reader.endReached = true;
+        // Read past where the list ends now: another process cut it short
+        // while it was read, and the last bytes read may end mid-line.
+        std::uint64_t length = 0;
+        if (fileLength(file, length) && file.bufferStart > length) reader.cutShort = true;
         // Bytes are looked over before each read, so a CR or a NUL that ends
         // the last line has started the rewriting and is an LF by now.
         if (reader.end > reader.begin && reader.bytes[reader.end - 1] != '\n') {

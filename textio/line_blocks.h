@@ -67,6 +67,9 @@ struct LineBlockReader {
     bool rewriteOnRead = false;
     bool lineFeedEndsCr = false;  // the last byte read was a CR: an LF next belongs to it
     bool endReached = false;
+    // The list ended before the bytes already read (cut short meanwhile):
+    // what was handed out is not the list as it is, nor as it was.
+    bool cutShort = false;
     // While the list is mapped, `begin` and `end` count in the mapping
     // (from the file's start) instead of in `bytes`, and each read only
     // moves `end` on. A CR or a NUL, or a last line without a line end,

@@ -575,10 +575,11 @@ def input_many_empty_lines(program):
 
 @test
 def input_cut_short_during_run(program):
-    """Another process cuts the folder list short while a run reads it: on
-    Linux a large list is mapped, and reading a mapped page whose bytes are
-    gone raises SIGBUS. Each run must end well, with the block of the lists
-    either as they were or as they are after the cut, whenever it falls."""
+    """Another process cuts the folder list short while a run reads it: where
+    a large list is mapped, reading a mapped page whose bytes are gone raises
+    SIGBUS; where it is read, the bytes read before the cut end mid-line.
+    Each run must end well, with the block of the lists either as they were
+    or as they are after the cut, whenever it falls."""
     program.require_native("Windows lets nobody write to a list open for reading")
     inputs = location_inputs(2_000_000, every=7)
     folders = inputs[FOLDERS]

@@ -368,6 +368,26 @@ TEST_F(TextFileTest, MappedListCutShortEndsThereAndSaysSo) {
     EXPECT_LE(joined.size(), kMinLineBlockReadSize);
     EXPECT_TRUE(mappedBytesLost());
 }
+
+// Cut short while read: the bytes read past the new end, up to a line cut in
+// two, are neither the list as it was nor as it is, and the reader says so.
+TEST_F(TextFileTest, ReadListCutShortSaysSo) {
+    const std::string lines = shortLines(64 * 4096);
+    for (const bool cut : {false, true}) {
+        SCOPED_TRACE(cut ? "cut" : "whole");
+        const std::string name = writeBytes("cut-read.txt", lines);
+        TextFile file;
+        ASSERT_EQ(openRead(file, name.c_str()), OpenStatus::ok);
+        LineBlockReader reader;
+        reader.readSize = kMinLineBlockReadSize;
+        reader.mapFrom = SIZE_MAX;
+        ASSERT_FALSE(readLineBlock(file, reader).empty());
+        if (cut) std::filesystem::resize_file(name, 4096);
+        while (!readLineBlock(file, reader).empty()) {
+        }
+        EXPECT_EQ(reader.cutShort, cut);
+    }
+}
 #endif
 
 TEST_F(TextFileTest, AppendLinesStopsAtTheLimit) {
