@@ -119,8 +119,10 @@ const char* mapForReading(Handle handle, std::size_t size) {
     // A mapped page whose drive went away raises an exception where ReadFile
     // would fail, so only lists on a fixed disk are mapped (the lists are the
     // current folder's). Nobody can cut a list short meanwhile: it is open
-    // without write sharing.
-    if (::GetDriveTypeW(nullptr) != DRIVE_FIXED) return nullptr;
+    // without write sharing. Asked once: the folder stays, and under Wine
+    // each question goes through its server and mount manager.
+    static const bool onFixedDisk = ::GetDriveTypeW(nullptr) == DRIVE_FIXED;
+    if (!onFixedDisk) return nullptr;
     const HANDLE section =
         ::CreateFileMappingW(toWin(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (section == nullptr) return nullptr;
