@@ -84,13 +84,13 @@ std::string_view keptLineText(textio::LineCursor& cursor, const search::HitLineT
 // the same lines at a time, finds the hits of each while they are still in
 // the cache, and keeps every pair whose folder or file name holds a term, in
 // folder order. A missing file name is the empty text; file names past the
-// last folder are never read. Returns the number of folder lines (at most the
-// 32-bit signed range) and sets state.files.count to the file names read;
-// `cutShort` says whether a list was cut short while it was read.
-std::int32_t keepPairs(RunState& state, const search::RunSearches& searches, std::size_t mapFrom,
-                       bool& cutShort) {
+// last folder are never read. Sets state.folders.count to the folder lines (at
+// most the 32-bit signed range) and state.files.count to the file names read;
+// false where a list was cut short while it was read.
+bool keepPairs(RunState& state, const search::RunSearches& searches, std::size_t mapFrom) {
+    state.folders.count = 0;
     textio::TextFile folders;
-    if (textio::openRead(folders, kFoldersFile) != textio::OpenStatus::ok) return 0;
+    if (textio::openRead(folders, kFoldersFile) != textio::OpenStatus::ok) return true;
     textio::TextFile files;  // a missing list of file names: every name is empty
     textio::openRead(files, kFilesFile);
     constexpr auto kMaxLines = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
@@ -138,9 +138,9 @@ std::int32_t keepPairs(RunState& state, const search::RunSearches& searches, std
         }
         firstLine += lines;
     }
+    state.folders.count = static_cast<std::int32_t>(firstLine);
     state.files.count = static_cast<std::int32_t>(fileNames);
-    cutShort = folderReader.cutShort || fileReader.cutShort;
-    return static_cast<std::int32_t>(firstLine);
+    return !folderReader.cutShort && !fileReader.cutShort;
 }
 
 }  // namespace
@@ -149,16 +149,15 @@ void runFilter(RunState& state) {
     state.treeName = readTreeName();
     state.terms = loadList(kTermsFile);
     const search::RunSearches searches = search::buildRunSearches(foldTerms(state.terms));
-    bool cutShort = false;
-    state.folders.count = keepPairs(state, searches, textio::kMapFromSize, cutShort);
-    if (cutShort || textio::mappedBytesLost()) {
+    const bool whole = keepPairs(state, searches, textio::kMapFromSize);
+    if (!whole || textio::mappedBytesLost()) {
         // Another process cut a list short during the run: what was found
         // may come from the old bytes up to a line cut in two, or, where it
         // was mapped, from zeros where its bytes were. Found again, reading
         // the lists as they are now.
         state.results = {};
         state.matchCount = 0;
-        state.folders.count = keepPairs(state, searches, SIZE_MAX, cutShort);
+        keepPairs(state, searches, SIZE_MAX);  // a second cut is not looked for
     }
     writeResults(state);
 }

@@ -1,5 +1,6 @@
 #include "textio/mapped_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "textio/os_file.h"
@@ -23,7 +24,7 @@ constexpr std::size_t kProbeBytes = 512 * 1024;
 constexpr std::uint64_t kMaxProbeNanosecondsPerKiB = 50;
 
 bool mapsCheaply(const char* data, std::size_t size) {
-    const std::size_t probed = size < kProbeBytes ? size : kProbeBytes;
+    const std::size_t probed = std::min(size, kProbeBytes);
     const std::uint64_t allowed = kMaxProbeNanosecondsPerKiB * probed / 1024;
     const std::uint64_t start = os::monotonicNanoseconds();
     for (std::size_t offset = 0; offset < probed; offset += kPage) {

@@ -243,18 +243,15 @@ void prepareProcess() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-std::uint64_t monotonicMilliseconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-}
-
 std::uint64_t monotonicNanoseconds() {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
            static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+std::uint64_t monotonicMilliseconds() {
+    return monotonicNanoseconds() / 1000000u;
 }
 
 void sleepMilliseconds(unsigned milliseconds) {

@@ -17,6 +17,13 @@ install_hint="dpkg --add-architecture i386 && apt-get update && apt-get install 
 # shellcheck source=SCRIPTDIR/wine_env.sh
 source tests/win/wine_env.sh
 
+# Where the kernel refuses 32-bit programs no package can mend it: the 32-bit
+# .exe is built and inspected, and every test that would start it is left out
+# (its build gets no emulator), said loudly here and at the end of the run.
+# The 64-bit .exe, the same code, still runs every test.
+untested_32bit=0
+kernel_refuses_32bit && untested_32bit=1
+
 # Prints why the Windows tests cannot run here; nothing when they can.
 missing_pieces() {
     local missing=() tool
@@ -30,7 +37,7 @@ missing_pieces() {
     done
     if [ ${#missing[@]} -gt 0 ]; then
         echo "missing ${missing[*]}; install them with: $install_hint"
-    elif ! kernel_refuses_32bit && ! "$wine32" --version >/dev/null 2>&1; then
+    elif [ "$untested_32bit" = 0 ] && ! "$wine32" --version >/dev/null 2>&1; then
         echo "the 32-bit loader $wine32 is installed but does not start"
     fi
 }
@@ -44,13 +51,6 @@ if [ -n "$why" ]; then
     echo "== Windows build and tests: SKIPPED ($why) =="
     exit 0
 fi
-
-# Where the kernel refuses 32-bit programs no package can mend it: the 32-bit
-# .exe is built and inspected, and every test that would start it is left out
-# (its build gets no emulator), said loudly here and at the end of the run.
-# The 64-bit .exe, the same code, still runs every test.
-untested_32bit=0
-kernel_refuses_32bit && untested_32bit=1
 
 run_preset() {
     if [ "$1" = windows-i686 ] && [ "$untested_32bit" = 1 ]; then
