@@ -39,6 +39,7 @@ char* takeFromRegion(std::size_t size) {
     char* piece = region.next;
     region.next += rounded;
     region.left -= rounded;
+    os::populatePages(piece, rounded);
     return piece;
 }
 #endif
@@ -70,6 +71,7 @@ LargeBuffer allocateLargeBuffer(std::size_t size) {
     if (size >= kLargeBufferMinimum) {
         std::size_t usable = size;
         if (void* data = os::allocateLarge(usable)) {
+            os::populatePages(static_cast<char*>(data), usable);
             return LargeBuffer(static_cast<char*>(data),
                                LargeBufferRelease{usable, LargeBufferSource::system});
         }

@@ -77,6 +77,10 @@ bool mappedBytesLost();
 // when the system has none. Given back with freeLarge(data, usable size).
 void* allocateLarge(std::size_t& size);
 void freeLarge(void* data, std::size_t size);
+// Makes the pages of [data, data + size) of such memory present in one call,
+// where the system can, instead of a fault for each on its first touch (a
+// hint: nothing changes where it cannot).
+void populatePages(char* data, std::size_t size);
 
 // Process-wide preparation before any file is touched (e.g. so that exceeding
 // a file-size limit fails a write instead of killing the process).

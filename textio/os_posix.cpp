@@ -153,6 +153,21 @@ void* allocateLarge(std::size_t& size) {
     return reinterpret_cast<void*>(aligned);
 }
 
+void populatePages(char* data, std::size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+    // madvise wants a page-aligned start; older kernels refuse the advice.
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(data) & ~(page - 1);
+    if (size != 0 && page != 0) {
+        ::madvise(reinterpret_cast<void*>(start),
+                  reinterpret_cast<std::uintptr_t>(data) + size - start, MADV_POPULATE_WRITE);
+    }
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
 namespace {
 
 // The lists mapped at the moment. A mapped page whose bytes are gone (the

@@ -175,6 +175,13 @@ void freeLarge(void* data, std::size_t /*size*/) {
     ::VirtualFree(data, 0, MEM_RELEASE);
 }
 
+void populatePages(char* data, std::size_t size) {
+    // Locking pages brings them in at once; unlocked again they stay in the
+    // working set. Beyond the working set's quota the lock fails, and the
+    // pages come in on their first touch as before.
+    if (size != 0 && ::VirtualLock(data, size)) ::VirtualUnlock(data, size);
+}
+
 void prepareProcess() {
     // The program never shows a window: no "insert a disk" or drive-error box
     // when the working folder sits on a removed drive (the open just fails),
