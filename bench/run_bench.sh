@@ -113,12 +113,15 @@ add_exe() {
 
 if [ "$quick" = 1 ]; then
     hf_runs=(--runs 2 --warmup 0)
+    exe_rounds=2
     startup_runs=(--runs 5 --warmup 0)
 elif [ -n "${BENCH_RUNS:-}" ]; then
     hf_runs=(--runs "$BENCH_RUNS" --warmup 1)
+    exe_rounds=$BENCH_RUNS
     startup_runs=(--runs "$BENCH_RUNS" --warmup 1)
 else
     hf_runs=(--min-runs 5 --warmup 1)
+    exe_rounds=15
     startup_runs=(--runs 300 --warmup 30)
 fi
 
@@ -184,8 +187,14 @@ run_workload() {
     cmd_grep="$cmd_grep; [ \$? -le 1 ]"
     cmd_rg="cd $(q "$in") || exit 2; rg -F -i $lists > $(q "$dir/rg.out"); [ \$? -le 1 ]"
 
-    # Each .exe in a fresh folder and in the empty one, like the filter.
+    # Each .exe in a fresh folder and in the empty one, like the filter, and
+    # the filter itself beside them: in interleaved rounds, so that each
+    # difference of a run and its empty run is taken under the same load.
     local exe_args=() i label command
+    if [ ${#exe_commands[@]} -gt 0 ]; then
+        exe_args=(--prepare "$prep_filter" -n searchfilter "$cmd_filter"
+            --prepare "$prep_empty" -n "empty run" "$cmd_empty")
+    fi
     for ((i = 0; i < ${#exe_commands[@]}; i += 2)); do
         label="${exe_commands[i]}"
         command="${exe_commands[i + 1]}"
@@ -198,9 +207,15 @@ run_workload() {
         --prepare "$prep_filter" --prepare true --prepare true --prepare true \
         --prepare "$prep_empty" --prepare "$prep_one" \
         -n searchfilter "$cmd_filter" -n cat "$cmd_cat" -n grep "$cmd_grep" -n rg "$cmd_rg" \
-        -n "empty run" "$cmd_empty" -n "one location" "$cmd_one" "${exe_args[@]}" \
+        -n "empty run" "$cmd_empty" -n "one location" "$cmd_one" \
         > "$dir/hyperfine.log" 2>&1 ||
         { cat "$dir/hyperfine.log" >&2; die "$name: hyperfine failed"; }
+    if [ ${#exe_args[@]} -gt 0 ]; then
+        note "$name: timing the Windows builds"
+        python3 "$here/time_interleaved.py" --rounds "$exe_rounds" \
+            --export-json "$dir/windows.json" "${exe_args[@]}" ||
+            die "$name: timing the Windows builds failed"
+    fi
 
     # The output of each .exe, for the report to compare with the filter's.
     for ((i = 0; i < ${#exe_commands[@]}; i += 2)); do
