@@ -36,7 +36,11 @@ ProcessorFeatures readFeatures() {
     unsigned b = 0;
     unsigned c = 0;
     unsigned d = 0;
-    if (__get_cpuid(1, &a, &b, &c, &d) == 0) return features;
+    // One question for the highest leaf, then each leaf once: __get_cpuid
+    // asks for the highest leaf again before every leaf.
+    const unsigned highest = __get_cpuid_max(0, nullptr);
+    if (highest < 1) return features;
+    __cpuid(1, a, b, c, d);
     features.sse2 = hasBit(d, 26);
     features.ssse3 = hasBit(c, 9);
     features.popcnt = hasBit(c, 23);
@@ -49,7 +53,7 @@ ProcessorFeatures readFeatures() {
     }
     const bool ymm = hasBit(c, 28) && (saved & 0x6) == 0x6;  // AVX, and XMM and YMM saved
     const bool zmm = ymm && (saved & 0xE0) == 0xE0;          // opmasks and all ZMM saved
-    if (__get_cpuid_max(0, nullptr) < 7) return features;
+    if (highest < 7) return features;
     __cpuid_count(7, 0, a, b, c, d);
     features.avx2 = ymm && hasBit(b, 5);
     features.bmi = hasBit(b, 3);
