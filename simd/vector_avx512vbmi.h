@@ -12,10 +12,12 @@ namespace simd::avx512vbmi {
 inline constexpr bool kHasLookup = true;
 inline constexpr bool kHasByteLookup = true;
 inline constexpr bool kHasPopcount = true;
+using avx512::Block;
 using avx512::Bytes;
 using avx512::Bytes16;
 using avx512::keepInRegister;
 using avx512::lookup;
+using avx512::trailingZeros;
 
 // Byte i of the result is byte index[i] & 127 of the table whose first 64
 // bytes are `low` and last 64 `high`: the high bit of an index is ignored.

@@ -43,5 +43,8 @@ extern const LineKernels kLineKernels;
 namespace avx512 {
 extern const LineKernels kLineKernels;
 }
+namespace avx512vbmi {
+extern const LineKernels kLineKernels;
+}
 
 }  // namespace textio

@@ -7,9 +7,10 @@ namespace textio {
 
 const LineKernels& lineKernels(simd::Isa isa) {
     return simd::variantFor<LineKernels>(
-        isa, {&scalar::kLineKernels, SIMD_X86_VARIANT(sse2::kLineKernels),
-              SIMD_X86_VARIANT(ssse3::kLineKernels), SIMD_X86_VARIANT(avx2::kLineKernels),
-              SIMD_AVX512_VARIANT(avx512::kLineKernels)});
+        isa,
+        {&scalar::kLineKernels, SIMD_X86_VARIANT(sse2::kLineKernels),
+         SIMD_X86_VARIANT(ssse3::kLineKernels), SIMD_X86_VARIANT(avx2::kLineKernels),
+         SIMD_AVX512_VARIANT(avx512::kLineKernels), SIMD_AVX512_VARIANT(avx512vbmi::kLineKernels)});
 }
 
 const LineKernels& lineKernels() {

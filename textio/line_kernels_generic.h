@@ -66,9 +66,97 @@ std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t 
     return group;
 }
 
+// With a 128-byte lookup (VBMI), what is looked out for while indexing
+// costs a lookup and an XOR a vector instead of five subtractions, XORs and
+// minimums, which kept the loop waiting on the vector ports: entry b & 127
+// of the table holds b for a CR or a NUL, b with its low bit flipped for a
+// watched byte b, and e ^ 0x40 for every other entry e. A byte XOR its entry
+// is then 0 for a CR or a NUL, 1 for a watched byte, 0x40 or more for any
+// other. Unusable where two bytes looked out for share an entry.
+struct LookoutTable {
+    alignas(64) std::uint8_t entries[128];
+    bool usable = true;
+};
+
+inline LookoutTable lookoutTable(const WatchedBytes& watched, bool lookForCrOrNul) {
+    LookoutTable table;
+    bool taken[128] = {};
+    for (unsigned entry = 0; entry < 128; ++entry) {
+        table.entries[entry] = static_cast<std::uint8_t>(entry ^ 0x40u);
+    }
+    const auto put = [&](std::uint8_t byte, std::uint8_t value) {
+        const unsigned entry = byte & 127u;
+        if (taken[entry] && table.entries[entry] != value) table.usable = false;
+        taken[entry] = true;
+        table.entries[entry] = value;
+    };
+    if (lookForCrOrNul) {
+        put('\r', '\r');
+        put(0, 0);
+    }
+    if (watched.active) {
+        for (const std::uint8_t first : watched.first) {
+            for (unsigned k = 0; k <= watched.span; ++k) {
+                const auto byte = static_cast<std::uint8_t>(first + k);  // wraps, as above
+                put(byte, static_cast<std::uint8_t>(byte ^ 1u));
+            }
+        }
+    }
+    return table;
+}
+
+// The index as indexLineFeedsIn makes it, from the table above. A CR or a
+// NUL may hide a watched byte in the same lane: then the groups done are
+// looked over for watched bytes again, the old way (such a list is read
+// again with its line ends rewritten anyway).
+template <class V>
+std::size_t indexLineFeedsByLookup(const char* begin, std::size_t groups, std::size_t stopAt,
+                                   std::uint32_t* linesBefore, const WatchedBytes& watched,
+                                   const LookoutTable& table, IndexFindings& found) {
+    const V low = V::load(table.entries);
+    const V high = V::load(table.entries + V::kWidth);
+    V nearest = V::splat(0xFF);
+    std::size_t lines = linesBefore[0];
+    const char* at = begin;
+    std::uint32_t* entry = linesBefore + 1;
+    std::uint32_t* const entriesEnd = entry + groups;
+    if (groups != 0) {
+        do {
+            const Block block = Block::load(at);
+            at += kLineIndexGroup;
+            lines += lineFeedsIn(block);
+            for (std::size_t i = 0; i < Block::kParts; ++i) {
+                nearest = nearest.min(lookup128(low, high, block.part[i]) ^ block.part[i]);
+            }
+            *entry++ = static_cast<std::uint32_t>(lines);
+        } while (entry != entriesEnd && lines < stopAt);
+    }
+    const auto done = static_cast<std::size_t>(entry - (linesBefore + 1));
+    if (nearest.equalMask(V::zero()) != 0) {
+        found.crOrNul = true;
+        if (watched.active) {
+            IndexFindings again;
+            indexLineFeedsIn<true, false>(begin, done, SIZE_MAX, linesBefore, watched, again);
+            if (again.watchedSeen) found.watchedSeen = true;
+        }
+    } else if (nearest.equalMask(V::splat(1)) != 0) {
+        found.watchedSeen = true;
+    }
+    return done;
+}
+
 inline std::size_t indexLineFeeds(const char* begin, std::size_t groups, std::size_t stopAt,
                                   std::uint32_t* linesBefore, const WatchedBytes& watched,
                                   bool lookForCrOrNul, IndexFindings& found) {
+    if constexpr (kHasByteLookup) {
+        if (watched.active || lookForCrOrNul) {
+            const LookoutTable table = lookoutTable(watched, lookForCrOrNul);
+            if (table.usable) {
+                return indexLineFeedsByLookup<Bytes>(begin, groups, stopAt, linesBefore, watched,
+                                                     table, found);
+            }
+        }
+    }
     if (lookForCrOrNul) {
         return watched.active ? indexLineFeedsIn<true, true>(begin, groups, stopAt, linesBefore,
                                                              watched, found)

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "simd/vector_avx512.h"
+#include "simd/vector_avx512vbmi.h"
 #include "textio/line_kernel_variants.h"
 
 #if SIMD_X86
@@ -39,6 +39,13 @@ namespace textio::avx512 {
 using namespace simd::avx512;
 #include "textio/line_kernels_generic.h"
 }  // namespace textio::avx512
+SIMD_TARGET_END
+
+SIMD_TARGET_BEGIN(SIMD_FEATURES_AVX512VBMI)
+namespace textio::avx512vbmi {
+using namespace simd::avx512vbmi;
+#include "textio/line_kernels_generic.h"
+}  // namespace textio::avx512vbmi
 SIMD_TARGET_END
 #endif
 #endif

@@ -94,6 +94,12 @@ TEST(LineKernels, EveryVariantIndexesWholeGroups) {
         const bool lookForCrOrNul = round % 2 == 0;
         const WatchedBytes& watched =
             watchings[static_cast<std::size_t>(round) % std::size(watchings)];
+        // Now and then a watched byte itself, beside a CR or a NUL or not.
+        if (watched.active && random.below(3) == 0 && !text.empty()) {
+            const std::uint8_t first = watched.first[random.below(2)];
+            text[random.below(text.size())] =
+                static_cast<char>(first + random.below(watched.span + 1u));
+        }
         const std::size_t before = random.below(1000);
         std::vector<std::uint32_t> want(1, static_cast<std::uint32_t>(before));
         for (std::size_t group = 0; group < groups; ++group) {
