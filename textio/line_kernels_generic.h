@@ -20,20 +20,13 @@ inline Bytes watchedDistance(Bytes bytes, Bytes first0, Bytes first1) {
     return (bytes - first0).min(bytes - first1);
 }
 
-// Indexing while the smallest distances to the watched ranges and to CR and
-// NUL are kept: the bytes are in registers already, and a pass of their own
-// cost as much as the indexing.
-template <bool Watch, bool LineEnds>
-std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t stopAt,
-                             std::uint32_t* linesBefore, const WatchedBytes& watched,
-                             IndexFindings& found) {
+// The LFs counted group by group as LineKernels::indexLineFeeds says, each
+// group's bytes also handed to `look` while they are in registers (a pass of
+// their own cost as much as the indexing). Returns the groups done.
+template <class Look>
+std::size_t indexGroups(const char* begin, std::size_t groups, std::size_t stopAt,
+                        std::uint32_t* linesBefore, Look look) {
     static_assert(kLineIndexGroup == 64, "a group is one Block");
-    const Bytes first0 = Bytes::splat(watched.first[0]);
-    const Bytes first1 = Bytes::splat(watched.first[1]);
-    // No group done leaves both distances at FF: beyond any span in use, and
-    // not 0.
-    Bytes nearest = Bytes::splat(0xFF);
-    Bytes nearestCrOrNul = Bytes::splat(0xFF);
     std::size_t lines = linesBefore[0];
     // Running pointers and one exit: with a group number, a 32-bit build
     // kept the start and the count on the stack and read them every group.
@@ -45,6 +38,27 @@ std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t 
             const Block block = Block::load(at);
             at += kLineIndexGroup;
             lines += lineFeedsIn(block);
+            look(block);
+            *entry++ = static_cast<std::uint32_t>(lines);
+        } while (entry != entriesEnd && lines < stopAt);
+    }
+    return static_cast<std::size_t>(entry - (linesBefore + 1));
+}
+
+// Indexing while the smallest distances to the watched ranges and to CR and
+// NUL are kept.
+template <bool Watch, bool LineEnds>
+std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t stopAt,
+                             std::uint32_t* linesBefore, const WatchedBytes& watched,
+                             IndexFindings& found) {
+    const Bytes first0 = Bytes::splat(watched.first[0]);
+    const Bytes first1 = Bytes::splat(watched.first[1]);
+    // No group done leaves both distances at FF: beyond any span in use, and
+    // not 0.
+    Bytes nearest = Bytes::splat(0xFF);
+    Bytes nearestCrOrNul = Bytes::splat(0xFF);
+    const std::size_t group =
+        indexGroups(begin, groups, stopAt, linesBefore, [&](const Block& block) {
             for (std::size_t i = 0; i < Block::kParts; ++i) {
                 if constexpr (Watch) {
                     nearest = nearest.min(watchedDistance(block.part[i], first0, first1));
@@ -53,10 +67,7 @@ std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t 
                     nearestCrOrNul = nearestCrOrNul.min(crOrNulDistance(block.part[i]));
                 }
             }
-            *entry++ = static_cast<std::uint32_t>(lines);
-        } while (entry != entriesEnd && lines < stopAt);
-    }
-    const auto group = static_cast<std::size_t>(entry - (linesBefore + 1));
+        });
     if constexpr (Watch) {
         if ((nearest.min(Bytes::splat(watched.span)) == nearest).anySet()) found.watchedSeen = true;
     }
@@ -116,22 +127,12 @@ std::size_t indexLineFeedsByLookup(const char* begin, std::size_t groups, std::s
     const V low = V::load(table.entries);
     const V high = V::load(table.entries + V::kWidth);
     V nearest = V::splat(0xFF);
-    std::size_t lines = linesBefore[0];
-    const char* at = begin;
-    std::uint32_t* entry = linesBefore + 1;
-    std::uint32_t* const entriesEnd = entry + groups;
-    if (groups != 0) {
-        do {
-            const Block block = Block::load(at);
-            at += kLineIndexGroup;
-            lines += lineFeedsIn(block);
+    const std::size_t done =
+        indexGroups(begin, groups, stopAt, linesBefore, [&](const Block& block) {
             for (std::size_t i = 0; i < Block::kParts; ++i) {
                 nearest = nearest.min(lookup128(low, high, block.part[i]) ^ block.part[i]);
             }
-            *entry++ = static_cast<std::uint32_t>(lines);
-        } while (entry != entriesEnd && lines < stopAt);
-    }
-    const auto done = static_cast<std::size_t>(entry - (linesBefore + 1));
+        });
     if (nearest.equalMask(V::zero()) != 0) {
         found.crOrNul = true;
         if (watched.active) {
