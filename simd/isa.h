@@ -2,7 +2,7 @@
 // holds every one before it: scalar is plain C++, the others are x86 vector
 // extensions (avx2 comes with BMI1 and POPCNT, as on every processor that
 // has it; avx512 is AVX-512 F, BW and VL; avx512vbmi adds VBMI's byte
-// permutes, which only Teddy's scan has a variant for).
+// permutes, which Teddy's scan and the line index have variants for).
 #pragma once
 
 #include <array>
