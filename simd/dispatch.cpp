@@ -38,7 +38,7 @@ ProcessorFeatures readFeatures() {
     unsigned d = 0;
     // One question for the highest leaf, then each leaf once: __get_cpuid
     // asks for the highest leaf again before every leaf.
-    const unsigned highest = __get_cpuid_max(0, nullptr);
+    const auto highest = static_cast<unsigned>(__get_cpuid_max(0, nullptr));  // int in clang's
     if (highest < 1) return features;
     __cpuid(1, a, b, c, d);
     features.sse2 = hasBit(d, 26);

@@ -14,7 +14,8 @@ std::size_t secondLevelCacheBytes() {
     // and Intel processors alike. Two questions, not the four of __get_cpuid
     // twice: in a virtual machine each may trap to the host (7.5 us each on
     // one Intel Xeon VM).
-    if (__get_cpuid_max(0x80000000u, nullptr) < 0x80000006u) return 0;
+    // (GCC's cpuid.h gives the highest leaf unsigned, clang's as an int.)
+    if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) < 0x80000006u) return 0;
     unsigned eax = 0;
     unsigned ebx = 0;
     unsigned ecx = 0;
