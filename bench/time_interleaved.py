@@ -9,8 +9,9 @@ drifts by a factor of two over minutes, a difference of two of its medians
     time_interleaved.py --rounds N --export-json FILE \\
         [--prepare CMD] -n NAME COMMAND [[--prepare CMD] -n NAME COMMAND ...]
 
-A first round, untimed, warms up. Each command, and its --prepare command (untimed, run just before it), runs
-under bash. The JSON has hyperfine's shape as far as bench_report reads it:
+A first round, untimed, warms up. Each command, and its --prepare command
+(untimed, run just before it), runs under bash. The JSON has hyperfine's
+shape as far as bench_report reads it:
 per command its median wall time and its mean user and system CPU time (of
 bash and every process it waits for), in seconds, and every run's wall time.
 A command that fails stops the measurement (exit 1)."""

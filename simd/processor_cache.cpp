@@ -13,8 +13,7 @@ std::size_t secondLevelCacheBytes() {
     // Extended leaf 0x80000006 gives the size in KiB in ECX[31:16], on AMD
     // and Intel processors alike. Two questions, not the four of __get_cpuid
     // twice: in a virtual machine each may trap to the host (7.5 us each on
-    // one Intel Xeon VM).
-    // (GCC's cpuid.h gives the highest leaf unsigned, clang's as an int.)
+    // one Intel Xeon VM). Clang's cpuid.h gives the highest leaf as an int.
     if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) < 0x80000006u) return 0;
     unsigned eax = 0;
     unsigned ebx = 0;

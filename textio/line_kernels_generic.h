@@ -83,23 +83,27 @@ std::size_t indexLineFeedsIn(const char* begin, std::size_t groups, std::size_t 
 // of the table holds b for a CR or a NUL, b with its low bit flipped for a
 // watched byte b, and e ^ 0x40 for every other entry e. A byte XOR its entry
 // is then 0 for a CR or a NUL, 1 for a watched byte, 0x40 or more for any
-// other. Unusable where two bytes looked out for share an entry.
+// other. Unusable where two bytes looked out for share an entry (an entry
+// is taken once it no longer holds e ^ 0x40, which no byte puts there).
 struct LookoutTable {
-    alignas(64) std::uint8_t entries[128];
+    alignas(64) std::array<std::uint8_t, 128> entries;
     bool usable = true;
 };
 
-inline LookoutTable lookoutTable(const WatchedBytes& watched, bool lookForCrOrNul) {
-    LookoutTable table;
-    bool taken[128] = {};
+inline constexpr std::array<std::uint8_t, 128> kLookoutFree = [] {
+    std::array<std::uint8_t, 128> entries{};
     for (unsigned entry = 0; entry < 128; ++entry) {
-        table.entries[entry] = static_cast<std::uint8_t>(entry ^ 0x40u);
+        entries[entry] = static_cast<std::uint8_t>(entry ^ 0x40u);
     }
+    return entries;
+}();
+
+inline LookoutTable lookoutTable(const WatchedBytes& watched, bool lookForCrOrNul) {
+    LookoutTable table{kLookoutFree};
     const auto put = [&](std::uint8_t byte, std::uint8_t value) {
-        const unsigned entry = byte & 127u;
-        if (taken[entry] && table.entries[entry] != value) table.usable = false;
-        taken[entry] = true;
-        table.entries[entry] = value;
+        std::uint8_t& entry = table.entries[byte & 127u];
+        if (entry != kLookoutFree[byte & 127u] && entry != value) table.usable = false;
+        entry = value;
     };
     if (lookForCrOrNul) {
         put('\r', '\r');
@@ -119,13 +123,14 @@ inline LookoutTable lookoutTable(const WatchedBytes& watched, bool lookForCrOrNu
 // The index as indexLineFeedsIn makes it, from the table above. A CR or a
 // NUL may hide a watched byte in the same lane: then the groups done are
 // looked over for watched bytes again, the old way (such a list is read
-// again with its line ends rewritten anyway).
+// again with its line ends rewritten anyway). A template, so that sets
+// without lookup128 never compile its call.
 template <class V>
 std::size_t indexLineFeedsByLookup(const char* begin, std::size_t groups, std::size_t stopAt,
                                    std::uint32_t* linesBefore, const WatchedBytes& watched,
                                    const LookoutTable& table, IndexFindings& found) {
-    const V low = V::load(table.entries);
-    const V high = V::load(table.entries + V::kWidth);
+    const V low = V::load(table.entries.data());
+    const V high = V::load(table.entries.data() + V::kWidth);
     V nearest = V::splat(0xFF);
     const std::size_t done =
         indexGroups(begin, groups, stopAt, linesBefore, [&](const Block& block) {

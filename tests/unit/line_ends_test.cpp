@@ -92,8 +92,9 @@ TEST(LineKernels, EveryVariantIndexesWholeGroups) {
             }
         }
         const bool lookForCrOrNul = round % 2 == 0;
+        // Every watching with and without looking for CR and NUL.
         const WatchedBytes& watched =
-            watchings[static_cast<std::size_t>(round) % std::size(watchings)];
+            watchings[static_cast<std::size_t>(round / 2) % std::size(watchings)];
         // Now and then a watched byte itself, beside a CR or a NUL or not.
         if (watched.active && random.below(3) == 0 && !text.empty()) {
             const std::uint8_t first = watched.first[random.below(2)];
