@@ -11,8 +11,8 @@ Usage:
       the wrong locations.
   bench_report.py startup --json FILE --results FILE
   bench_report.py scaling --json FILE --results FILE --locations NAME=N ...
-      The scaling series timed in one hyperfine call: commands "one
-      location" and one per NAME; prints its table, appends one JSON line.
+      The scaling series timed together (time_interleaved.py's JSON): commands
+      "one location" and one per NAME; prints its table, appends one JSON line.
   bench_report.py summary --results FILE
       Prints the targets table (the scaling series is S1, W1, S3, from the
       scaling call when there is one); exit 5
@@ -39,6 +39,12 @@ SCALING_SPREAD = 1.15
 
 def medians(path):
     return {name: t["median"] for name, t in timings(path).items()}
+
+
+def rounds_of(path):
+    """How many rounds time_interleaved.py timed."""
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)["rounds"]
 
 
 def timings(path):
@@ -166,8 +172,7 @@ def exe_runs(d, native_output):
     times = timings(path)
     native_beyond = times["searchfilter"]["median"] - times["empty run"]["median"]
     native_cpu_beyond = cpu(times["searchfilter"]) - cpu(times["empty run"])
-    with open(path, encoding="utf-8") as f:
-        rounds = json.load(f)["rounds"]
+    rounds = rounds_of(path)
     native = {"rounds": rounds, "median": times["searchfilter"]["median"],
               "empty": times["empty run"]["median"],
               "beyond": native_beyond, "cpu_beyond": native_cpu_beyond}
@@ -290,7 +295,8 @@ def cmd_scaling(args):
         name, _, count = item.partition("=")
         sizes.append((name, int(count)))
     one = med["one location"]
-    print("### Scaling: S1, W1 and S3 in one hyperfine call")
+    rounds = rounds_of(args.json)
+    print("### Scaling: S1, W1 and S3 timed together, in %s interleaved rounds" % rounds)
     print()
     print("| run | locations | median | per location beyond the one-location run |")
     print("|---|---:|---:|---:|")
@@ -378,7 +384,7 @@ def cmd_summary(args):
         names = [n for n in ("S1", "W1", "S3") if n in counts]
         per = [(m[n] - m["one location"]) / max(counts[n] - 1, 1) for n in names]
         spread = spread_of(per)
-        detail = "max/min %s; %s ns (one call; one-location run %s)%s" % (
+        detail = "max/min %s; %s ns (timed together; one-location run %s)%s" % (
             "n/a" if spread is None else "%.3f" % spread, list_ns(per),
             fmt_time(m["one location"]), separate_note)
         target("Scaling: time per location beyond a one-location run within 15%% (%s to %s "

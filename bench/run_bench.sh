@@ -114,14 +114,19 @@ add_exe() {
 if [ "$quick" = 1 ]; then
     hf_runs=(--runs 2 --warmup 0)
     exe_rounds=2
+    scaling_rounds=2
     startup_runs=(--runs 5 --warmup 0)
 elif [ -n "${BENCH_RUNS:-}" ]; then
     hf_runs=(--runs "$BENCH_RUNS" --warmup 1)
     exe_rounds=$BENCH_RUNS
+    scaling_rounds=$BENCH_RUNS
     startup_runs=(--runs "$BENCH_RUNS" --warmup 1)
 else
     hf_runs=(--min-runs 5 --warmup 1)
     exe_rounds=15
+    # A round of the series takes about a tenth of a second: many rounds
+    # cost little, and S1's 2 ms beyond the one-location run need them.
+    scaling_rounds=31
     startup_runs=(--runs 300 --warmup 30)
 fi
 
@@ -255,12 +260,15 @@ run_workload() {
     fi
 }
 
-# The scaling series in one hyperfine call, so that its sizes are timed close
-# together: the filter on S1, W1 and S3 (each in a fresh folder of hard links,
-# as above) and on one location with the same terms (S1's one-location folder).
+# The scaling series timed together: the filter on S1, W1 and S3 (each in a
+# fresh folder of hard links, as above) and on one location with the same
+# terms (S1's one-location folder), in interleaved rounds like the Windows
+# builds. One hyperfine call times all runs of one size before the next size;
+# with the machine's speed drifting meanwhile, W1 took 18.8 ms there against
+# 12.0 ms in its own call, and the spread measured the drift.
 run_scaling() {
     local cmds=() name
-    note "scaling: timing S1, W1 and S3 in one call"
+    note "scaling: timing S1, W1 and S3 in $scaling_rounds interleaved rounds"
     cmds+=(--prepare "rm -f $(q "$work/S1/one/searchOutputList.txt")"
         -n "one location" "cd $(q "$work/S1/one") && $(q "$binary")")
     for name in S1 W1 S3; do
@@ -268,9 +276,8 @@ run_scaling() {
         cmds+=(--prepare "rm -rf $(q "$run") && cp -al $(q "$in") $(q "$run")"
             -n "$name" "cd $(q "$run") && $(q "$binary")")
     done
-    hyperfine --style basic "${hf_runs[@]}" --export-json "$work/scaling.json" "${cmds[@]}" \
-        > "$work/scaling.log" 2>&1 ||
-        { cat "$work/scaling.log" >&2; die "scaling: hyperfine failed"; }
+    python3 "$here/time_interleaved.py" --rounds "$scaling_rounds" \
+        --export-json "$work/scaling.json" "${cmds[@]}" || die "scaling: timing failed"
     python3 "$report" scaling --json "$work/scaling.json" --results "$results" \
         --locations "S1=$small" "W1=$mid" "S3=$large"
     rm -rf "$work/S1" "$work/W1" "$work/S3"
