@@ -95,6 +95,11 @@ finish() {
 trap finish EXIT
 
 exe_commands=()  # label, command, in pairs
+# The same in one process (bench/repeat_runs, built beside each build), when
+# every build has one: label, command, in pairs, the native build's first.
+repeat_commands=()
+native_repeat="$(dirname -- "$binary")/bench/repeat_runs"
+[ -x "$native_repeat" ] && repeat_commands=(searchfilter "$(printf '%q' "$native_repeat")")
 
 # add_exe LABEL EXE KIND LOADER PACKAGE: a prefix of KIND (win32, win64) with
 # its server up, and the command that runs EXE there.
@@ -109,21 +114,31 @@ add_exe() {
     WINEARCH="$kind" WINEPREFIX="$prefix" "$loader" wineboot -i > "$prefix.log" 2>&1 ||
         { cat "$prefix.log" >&2; die "wineboot failed in $prefix"; }
     exe_commands+=("$label" "WINEPREFIX=$(q "$prefix") $(q "$loader") $(q "$exe")")
+    local repeat
+    repeat="$(dirname -- "$exe")/bench/repeat_runs.exe"
+    if [ -f "$repeat" ] && [ ${#repeat_commands[@]} -gt 0 ]; then
+        repeat_commands+=("$label" "WINEPREFIX=$(q "$prefix") $(q "$loader") $(q "$repeat")")
+    else
+        repeat_commands=()
+    fi
 }
 
 if [ "$quick" = 1 ]; then
     hf_runs=(--runs 2 --warmup 0)
     exe_rounds=2
+    repeat_runs=2
     scaling_rounds=2
     startup_runs=(--runs 5 --warmup 0)
 elif [ -n "${BENCH_RUNS:-}" ]; then
     hf_runs=(--runs "$BENCH_RUNS" --warmup 1)
     exe_rounds=$BENCH_RUNS
+    repeat_runs=6
     scaling_rounds=$BENCH_RUNS
     startup_runs=(--runs "$BENCH_RUNS" --warmup 1)
 else
     hf_runs=(--min-runs 5 --warmup 1)
     exe_rounds=15
+    repeat_runs=6
     # A round of the series takes about a tenth of a second: many rounds
     # cost little, and S1's 2 ms beyond the one-location run need them.
     scaling_rounds=31
@@ -220,6 +235,20 @@ run_workload() {
         python3 "$here/time_interleaved.py" --rounds "$exe_rounds" \
             --export-json "$dir/windows.json" "${exe_args[@]}" ||
             die "$name: timing the Windows builds failed"
+    fi
+    # Each build again, by its own clock (bench/repeat_runs): the time
+    # beyond Wine's start-up, without that start-up's noise.
+    if [ ${#repeat_commands[@]} -gt 2 ]; then
+        local repeat_args=()
+        for ((i = 0; i < ${#repeat_commands[@]}; i += 2)); do
+            repeat_args+=(-n "${repeat_commands[i]}" "${repeat_commands[i + 1]}")
+        done
+        note "$name: timing the Windows builds in one process each"
+        rm -rf "$run"
+        cp -al "$in" "$run"
+        python3 "$here/time_in_process.py" --rounds "$exe_rounds" --runs "$repeat_runs" \
+            --folder "$run" --export-json "$dir/in_process.json" "${repeat_args[@]}" ||
+            die "$name: timing the Windows builds in one process failed"
     fi
 
     # The output of each .exe, for the report to compare with the filter's.
