@@ -21,6 +21,7 @@ import os
 import statistics
 import subprocess
 import sys
+import tempfile
 
 TIMES = "repeat_times.txt"
 
@@ -58,11 +59,16 @@ def main():
                 path = os.path.join(folder, name)
                 if os.path.exists(path):
                     os.remove(path)
-            rc = subprocess.run(["bash", "-c", "%s %d %s" % (c["command"], runs, TIMES)],
-                                cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL).returncode
-            if rc != 0:
-                sys.exit("time_in_process: %s failed (exit %d)" % (c["name"], rc))
+            # stderr to a file, not a pipe (Wine's background processes would
+            # hold it open), shown when the command fails.
+            with tempfile.TemporaryFile() as errors:
+                rc = subprocess.run(["bash", "-c", "%s %d %s" % (c["command"], runs, TIMES)],
+                                    cwd=folder, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=errors).returncode
+                if rc != 0:
+                    errors.seek(0)
+                    sys.stderr.write(errors.read()[-2000:].decode("utf-8", "replace"))
+                    sys.exit("time_in_process: %s failed (exit %d)" % (c["name"], rc))
             with open(os.path.join(folder, TIMES), encoding="utf-8") as f:
                 times = [float(line) / 1000 for line in f if line.strip()]
             if len(times) != runs:

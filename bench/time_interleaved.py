@@ -21,6 +21,7 @@ import resource
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 
@@ -53,26 +54,39 @@ def parse(argv):
     return rounds, out, commands
 
 
-def run(command):
+def run(command, errors):
+    """Its exit code. What it writes to stderr goes to `errors`, a file (Wine's
+    background processes would hold a pipe open), emptied by the caller."""
     return subprocess.run(["bash", "-c", command], stdin=subprocess.DEVNULL,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+                          stdout=subprocess.DEVNULL, stderr=errors).returncode
+
+
+def failed(name, rc, errors):
+    errors.seek(0)
+    sys.stderr.write(errors.read()[-2000:].decode("utf-8", "replace"))
+    sys.exit("time_interleaved: %s failed (exit %d)" % (name, rc))
 
 
 def main():
     rounds, out, commands = parse(sys.argv[1:])
     for c in commands:
         c.update(times=[], user=[], system=[])
+    errors = tempfile.TemporaryFile()
     for round_number in range(rounds + 1):  # the first round warms up, untimed
         for c in commands:
-            if c["prepare"] is not None and run(c["prepare"]) != 0:
-                sys.exit("time_interleaved: prepare of %s failed" % c["name"])
+            errors.seek(0)
+            errors.truncate()
+            if c["prepare"] is not None:
+                rc = run(c["prepare"], errors)
+                if rc != 0:
+                    failed("prepare of " + c["name"], rc, errors)
             before = resource.getrusage(resource.RUSAGE_CHILDREN)
             start = time.perf_counter()
-            rc = run(c["command"])
+            rc = run(c["command"], errors)
             wall = time.perf_counter() - start
             after = resource.getrusage(resource.RUSAGE_CHILDREN)
             if rc != 0:
-                sys.exit("time_interleaved: %s failed (exit %d)" % (c["name"], rc))
+                failed(c["name"], rc, errors)
             if round_number == 0:
                 continue
             c["times"].append(wall)
