@@ -28,6 +28,10 @@ note() {
     echo "run_bench: $*" >&2
 }
 
+q() {
+    printf '%q' "$1"
+}
+
 usage() {
     echo "usage: $0 BINARY [--quick]" >&2
     exit 2
@@ -99,7 +103,7 @@ exe_commands=()  # label, command, in pairs
 # every build has one: label, command, in pairs, the native build's first.
 repeat_commands=()
 native_repeat="$(dirname -- "$binary")/bench/repeat_runs"
-[ -x "$native_repeat" ] && repeat_commands=(searchfilter "$(printf '%q' "$native_repeat")")
+[ -x "$native_repeat" ] && repeat_commands=(searchfilter "$(q "$native_repeat")")
 
 # add_exe LABEL EXE KIND LOADER PACKAGE: a prefix of KIND (win32, win64) with
 # its server up, and the command that runs EXE there.
@@ -123,6 +127,7 @@ add_exe() {
     fi
 }
 
+repeat_runs=6  # runs in one process per round (bench/repeat_runs)
 if [ "$quick" = 1 ]; then
     hf_runs=(--runs 2 --warmup 0)
     exe_rounds=2
@@ -132,22 +137,16 @@ if [ "$quick" = 1 ]; then
 elif [ -n "${BENCH_RUNS:-}" ]; then
     hf_runs=(--runs "$BENCH_RUNS" --warmup 1)
     exe_rounds=$BENCH_RUNS
-    repeat_runs=6
     scaling_rounds=$BENCH_RUNS
     startup_runs=(--runs "$BENCH_RUNS" --warmup 1)
 else
     hf_runs=(--min-runs 5 --warmup 1)
     exe_rounds=15
-    repeat_runs=6
     # A round of the series takes about a tenth of a second: many rounds
     # cost little, and S1's 2 ms beyond the one-location run need them.
     scaling_rounds=31
     startup_runs=(--runs 300 --warmup 30)
 fi
-
-q() {
-    printf '%q' "$1"
-}
 
 [ -z "$exe32" ] || add_exe "i686 .exe (wine32)" "$exe32" win32 /usr/lib/wine/wine wine32:i386
 [ -z "$exe64" ] || add_exe "x86_64 .exe (wine64)" "$exe64" win64 /usr/lib/wine/wine64 wine64
@@ -170,16 +169,23 @@ measure_rss() {
 
 failed=0
 
+# generate OUT NAME KIND LOCATIONS TERMS: a workload's four input files in OUT,
+# the same bytes for the same arguments (seeded).
+generate() {
+    python3 "$gen" --out "$1" --locations "$4" --terms "$5" --kind "$3" --seed 1 \
+        --name "Benchmark $2"
+}
+
 # run_workload NAME KIND LOCATIONS TERMS TITLE [keep]
-# With "keep", the inputs stay for the scaling call (in $work/NAME/in).
+# With "keep", its folder and one-location folder stay for the scaling series,
+# which writes the lists again in $work/NAME/in.
 run_workload() {
     local name="$1" kind="$2" n="$3" k="$4" title="$5" keep="${6:-}"
     local dir="$work/$name"
     local in="$dir/in" run="$dir/run"
     mkdir -p "$dir"
     note "$name: generating $n $kind locations, $k terms"
-    python3 "$gen" --out "$in" --locations "$n" --terms "$k" --kind "$kind" --seed 1 \
-        --name "Benchmark $name"
+    generate "$in" "$name" "$kind" "$n" "$k"
 
     # The filter appends to searchOutputList.txt, so every run gets a fresh
     # folder. Its input files are hard links to the generated ones: the folder
@@ -283,7 +289,7 @@ run_workload() {
         *) die "$name: report failed (exit $rc)" ;;
     esac
     if [ "$keep" = keep ]; then
-        rm -rf "$run" "$dir/empty"
+        rm -rf "$run" "$dir/empty" "$in"
     else
         rm -rf "$dir"
     fi
@@ -305,9 +311,7 @@ run_scaling() {
     note "scaling: writing the lists of S1, W1 and S3 again"
     for name in S1 W1 S3; do
         case $name in S1) count=$small ;; W1) count=$mid ;; *) count=$large ;; esac
-        rm -rf "$work/$name/in"
-        python3 "$gen" --out "$work/$name/in" --locations "$count" --terms 20 --kind synthetic \
-            --seed 1 --name "Benchmark $name"
+        generate "$work/$name/in" "$name" synthetic "$count" 20
     done
     note "scaling: timing S1, W1 and S3 in $scaling_rounds interleaved rounds"
     cmds+=(--prepare "rm -f $(q "$work/S1/one/searchOutputList.txt")"

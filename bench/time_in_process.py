@@ -19,9 +19,10 @@ A command that fails stops the measurement (exit 1)."""
 import json
 import os
 import statistics
-import subprocess
 import sys
 import tempfile
+
+from time_interleaved import failed, run
 
 TIMES = "repeat_times.txt"
 
@@ -53,22 +54,18 @@ def parse(argv):
 
 def main():
     rounds, runs, folder, out, commands = parse(sys.argv[1:])
+    errors = tempfile.TemporaryFile()
     for round_number in range(rounds + 1):  # the first round warms up, untimed
         for c in commands:
             for name in ("searchOutputList.txt", TIMES):
                 path = os.path.join(folder, name)
                 if os.path.exists(path):
                     os.remove(path)
-            # stderr to a file, not a pipe (Wine's background processes would
-            # hold it open), shown when the command fails.
-            with tempfile.TemporaryFile() as errors:
-                rc = subprocess.run(["bash", "-c", "%s %d %s" % (c["command"], runs, TIMES)],
-                                    cwd=folder, stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.DEVNULL, stderr=errors).returncode
-                if rc != 0:
-                    errors.seek(0)
-                    sys.stderr.write(errors.read()[-2000:].decode("utf-8", "replace"))
-                    sys.exit("time_in_process: %s failed (exit %d)" % (c["name"], rc))
+            errors.seek(0)
+            errors.truncate()
+            rc = run("%s %d %s" % (c["command"], runs, TIMES), errors, cwd=folder)
+            if rc != 0:
+                failed(c["name"], rc, errors)
             with open(os.path.join(folder, TIMES), encoding="utf-8") as f:
                 times = [float(line) / 1000 for line in f if line.strip()]
             if len(times) != runs:

@@ -17,6 +17,7 @@ bash and every process it waits for), in seconds, and every run's wall time.
 A command that fails stops the measurement (exit 1)."""
 
 import json
+import os
 import resource
 import statistics
 import subprocess
@@ -54,17 +55,19 @@ def parse(argv):
     return rounds, out, commands
 
 
-def run(command, errors):
+def run(command, errors, cwd=None):
     """Its exit code. What it writes to stderr goes to `errors`, a file (Wine's
     background processes would hold a pipe open), emptied by the caller."""
-    return subprocess.run(["bash", "-c", command], stdin=subprocess.DEVNULL,
+    return subprocess.run(["bash", "-c", command], cwd=cwd, stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=errors).returncode
 
 
 def failed(name, rc, errors):
+    """Shows what the failed command wrote to stderr and stops (exit 1)."""
     errors.seek(0)
     sys.stderr.write(errors.read()[-2000:].decode("utf-8", "replace"))
-    sys.exit("time_interleaved: %s failed (exit %d)" % (name, rc))
+    tool = os.path.splitext(os.path.basename(sys.argv[0]))[0]
+    sys.exit("%s: %s failed (exit %d)" % (tool, name, rc))
 
 
 def main():

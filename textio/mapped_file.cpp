@@ -38,13 +38,14 @@ constexpr std::uint64_t kMaxProbeNanosecondsPerKiB = 50;
 bool mapsCheaply(const char* data, std::size_t size) {
     const std::size_t probed = std::min(size, kProbeBytes);
     const std::size_t from = std::min(size / 2 / kProbeStep * kProbeStep, size - probed);
+    const std::size_t to = from + probed;
     const std::uint64_t allowed =
         kMaxProbeNanosecondsPerKiB * (probed - std::min(probed, kProbeStep)) / 1024;
     std::uint64_t counted = 0;  // the steps so far but the slowest
     std::uint64_t slowest = 0;
     std::uint64_t before = os::monotonicNanoseconds();
-    for (std::size_t step = from; step < from + probed; step += kProbeStep) {
-        const std::size_t stepEnd = std::min(from + probed, step + kProbeStep);
+    for (std::size_t step = from; step < to; step += kProbeStep) {
+        const std::size_t stepEnd = std::min(to, step + kProbeStep);
         for (std::size_t offset = step; offset < stepEnd; offset += kPage) {
             static_cast<void>(*static_cast<const volatile char*>(data + offset));
         }
