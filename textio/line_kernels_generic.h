@@ -20,6 +20,12 @@ inline Bytes watchedDistance(Bytes bytes, Bytes first0, Bytes first1) {
     return (bytes - first0).min(bytes - first1);
 }
 
+// The index is the first to read a mapped list's bytes, which come from
+// memory, and the processor's own prefetching stops at every 4 KiB page:
+// bytes asked for this far ahead took W1 0.89 x, W3 0.94 x and W4 0.91 x the
+// time (AVX2, AMD Zen 3; 1 and 4 KiB did less).
+constexpr std::size_t kIndexPrefetchAhead = 2048;
+
 // The LFs counted group by group as LineKernels::indexLineFeeds says, each
 // group's bytes also handed to `look` while they are in registers (a pass of
 // their own cost as much as the indexing), with `state`, what it keeps from
@@ -40,6 +46,7 @@ std::size_t indexGroups(const char* begin, std::size_t groups, std::size_t stopA
     std::uint32_t* const entriesEnd = entry + groups;
     if (groups != 0) {
         do {
+            __builtin_prefetch(at + kIndexPrefetchAhead);  // past the end is harmless
             const Block block = Block::load(at);
             at += kLineIndexGroup;
             lines += lineFeedsIn(block);
