@@ -11,6 +11,8 @@ namespace {
 // given back to the region, which lasts as long as the process; a buffer
 // that does not fit in what is left gets memory of its own.
 struct Region {
+    char* base = nullptr;
+    std::size_t size = 0;
     char* next = nullptr;
     std::size_t left = 0;
     bool tried = false;
@@ -26,8 +28,8 @@ void openRegion() {
         region.tried = true;
         std::size_t usable = kRegionSize;
         if (void* data = os::allocateLarge(usable)) {
-            region.next = static_cast<char*>(data);
-            region.left = usable;
+            region.base = region.next = static_cast<char*>(data);
+            region.size = region.left = usable;
         }
     }
 }
@@ -78,6 +80,13 @@ LargeBuffer allocateLargeBuffer(std::size_t size) {
     }
 #endif
     return LargeBuffer(new char[size], LargeBufferRelease{size, LargeBufferSource::heap});
+}
+
+void releaseLargeBufferRegion() {
+#ifndef SEARCHFILTER_HEAP_BUFFERS
+    if (region.base != nullptr) os::freeLarge(region.base, region.size);
+    region = Region{};
+#endif
 }
 
 LargeBuffer allocateLargeBuffer(std::size_t size, std::size_t least) {

@@ -42,6 +42,12 @@ LargeBuffer allocateLargeBuffer(std::size_t size);
 // use a fraction (W3's kept locations: three large pages instead of two).
 LargeBuffer allocateLargeBuffer(std::size_t size, std::size_t least);
 
+// Gives the shared region back, so that the next large buffer opens a new one
+// as the first of a new process would. Only for a process that runs the
+// filter again and again (bench/repeat_runs), when no buffer is alive: the
+// region's pieces would be handed out again.
+void releaseLargeBufferRegion();
+
 inline std::size_t largeBufferSize(const LargeBuffer& buffer) {
     return buffer ? buffer.get_deleter().size : 0;
 }
