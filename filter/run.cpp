@@ -16,6 +16,7 @@
 #include "filter/search_filter.h"
 #include "filter/write_results.h"
 #include "search/search.h"
+#include "simd/prefetch_queue.h"
 #include "textio/line_blocks.h"
 #include "textio/mapped_file.h"
 #include "textio/text_file.h"
@@ -114,6 +115,11 @@ bool keepPairs(RunState& state, const search::RunSearches& searches, std::size_t
         fileNames += fileReader.lines;
         folderHits.assign(lines, 0);
         fileHits.assign(lines, 0);
+        // Memory brings the next blocks while this one is searched.
+        const std::string_view nextFolders = textio::likelyNextBytes(folderReader);
+        const std::string_view nextFiles = textio::likelyNextBytes(fileReader);
+        simd::setPrefetchRange(scratch.ahead, 0, nextFolders.data(), nextFolders.size());
+        simd::setPrefetchRange(scratch.ahead, 1, nextFiles.data(), nextFiles.size());
         folderTexts.clear();
         fileTexts.clear();
         if (!search::findsNothing(searches)) {

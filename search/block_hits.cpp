@@ -47,7 +47,7 @@ bool markByRuns(const textio::LineIndex& block, std::size_t lines, const RunSear
     runIndex.watched = block.watched;
     runIndex.watchedSeen = block.watchedSeen;
     markHitLines(runIndex, static_cast<std::int32_t>(runs.count), searches.folded, rawOf(searches),
-                 scratch.runHits, scratch.fold);
+                 scratch.runHits, scratch.fold, nullptr, &scratch.ahead);
     const std::uint32_t* runStarts = runs.runStarts.data();
     for (std::size_t run = 0; run < runs.count; ++run) {
         if (scratch.runHits[run] == 0) continue;
@@ -59,7 +59,7 @@ bool markByRuns(const textio::LineIndex& block, std::size_t lines, const RunSear
 void markWhole(const textio::LineIndex& block, std::size_t lines, const RunSearches& searches,
                HitScratch& scratch, LineHits& hits, HitLineTexts* texts) {
     markHitLines(block, static_cast<std::int32_t>(lines), searches.folded, rawOf(searches), hits,
-                 scratch.fold, texts);
+                 scratch.fold, texts, &scratch.ahead);
 }
 
 }  // namespace

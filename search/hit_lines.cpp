@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "search/block_kernels.h"
+#include "simd/prefetch_queue.h"
 #include "textio/line_blocks.h"
 #include "textio/line_ends.h"
 #include "textio/short_bytes.h"
@@ -39,12 +40,12 @@ std::size_t linesBefore(const textio::LineIndex& index, std::size_t offset) {
 // the line after the block.
 std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, const char* end,
                              std::size_t limit, const TermSearch& search, LineHits& hits,
-                             HitLineTexts* texts) {
+                             HitLineTexts* texts, simd::PrefetchQueue& ahead) {
     const char* text = index.text.data();
     const char* cursor = block;
     while (cursor != end) {
         const std::size_t offset =
-            findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor));
+            findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor), ahead);
         if (offset == kNoOccurrence) break;
         // No term holds an LF, so the hit's line goes on after it.
         const textio::LineAt at =
@@ -75,12 +76,12 @@ std::size_t markBlockIndexed(const textio::LineIndex& index, const char* block, 
 // which is line `firstLine`; returns the line number after the last one
 // looked at.
 std::size_t markBlock(const char* text, const char* end, std::size_t firstLine, std::size_t limit,
-                      const TermSearch& search, LineHits& hits) {
+                      const TermSearch& search, LineHits& hits, simd::PrefetchQueue& ahead) {
     const char* cursor = text;
     std::size_t line = firstLine;
     for (;;) {
         const std::size_t offset =
-            findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor));
+            findOccurrence(search, cursor, static_cast<std::size_t>(end - cursor), ahead);
         if (offset == kNoOccurrence) {
             return line + textio::countLineFeeds(cursor, static_cast<std::size_t>(end - cursor));
         }
@@ -115,7 +116,7 @@ namespace {
 template <class MarkRaw>
 void markBlocks(std::string_view text, std::size_t limit, const TermSearch& search,
                 const TermSearch* rawSearch, bool leadFree, LineHits& hits, FoldBuffer& buffer,
-                MarkRaw markRaw) {
+                simd::PrefetchQueue& ahead, MarkRaw markRaw) {
     const char* raw = text.data();
     const char* rawEnd = raw + text.size();
     std::size_t blockFirstLine = 0;
@@ -136,7 +137,7 @@ void markBlocks(std::string_view text, std::size_t limit, const TermSearch& sear
         const char* foldedEnd = buffer.folding.foldInto({raw, rawSize}, buffer.bytes.get());
         // Folding keeps every LF, so line numbers carry over from raw to folded.
         blockFirstLine =
-            markBlock(buffer.bytes.get(), foldedEnd, blockFirstLine, limit, search, hits);
+            markBlock(buffer.bytes.get(), foldedEnd, blockFirstLine, limit, search, hits, ahead);
         raw = rawBlockEnd;
     }
 }
@@ -150,22 +151,26 @@ std::size_t lineLimitOf(std::int32_t lineLimit) {
 void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer) {
     const std::size_t limit = lineLimitOf(lineLimit);
-    markBlocks(text, limit, search, rawSearch, false, hits, buffer,
+    simd::PrefetchQueue none;
+    markBlocks(text, limit, search, rawSearch, false, hits, buffer, none,
                [&](const char* block, const char* end, std::size_t firstLine) {
-                   return markBlock(block, end, firstLine, limit, *rawSearch, hits);
+                   return markBlock(block, end, firstLine, limit, *rawSearch, hits, none);
                });
 }
 
 void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer,
-                  HitLineTexts* texts) {
+                  HitLineTexts* texts, simd::PrefetchQueue* ahead) {
     const std::size_t limit = lineLimitOf(lineLimit);
+    simd::PrefetchQueue none;
+    simd::PrefetchQueue& queue = ahead != nullptr ? *ahead : none;
     const bool leadFree = rawSearch != nullptr &&
                           index.watched == foldLeadBytes(rawSearch->latinTerms) &&
                           !index.watchedSeen;
-    markBlocks(index.text, limit, search, rawSearch, leadFree, hits, buffer,
+    markBlocks(index.text, limit, search, rawSearch, leadFree, hits, buffer, queue,
                [&](const char* block, const char* end, std::size_t) {
-                   return markBlockIndexed(index, block, end, limit, *rawSearch, hits, texts);
+                   return markBlockIndexed(index, block, end, limit, *rawSearch, hits, texts,
+                                           queue);
                });
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "search/term_search.h"
+#include "simd/prefetch_queue.h"
 #include "textio/large_buffer.h"
 #include "textio/line_index.h"
 
@@ -64,9 +65,10 @@ void markHitLines(std::string_view text, std::int32_t lineLimit, const TermSearc
 // The same for an indexed text (as a block reader gives them): in the blocks
 // searched raw, a hit's line is then looked up instead of counted, and given
 // `texts`, added to them (the lines of blocks that were folded are not).
+// Given `ahead`, the search asks for its bytes as it goes.
 void markHitLines(const textio::LineIndex& index, std::int32_t lineLimit, const TermSearch& search,
                   const TermSearch* rawSearch, LineHits& hits, FoldBuffer& buffer,
-                  HitLineTexts* texts = nullptr);
+                  HitLineTexts* texts = nullptr, simd::PrefetchQueue* ahead = nullptr);
 
 // Whether [begin, begin + size) holds a byte that may start a character from
 // beyond ASCII that folds to ASCII, U+0130 İ (C4) or U+212A Kelvin (E2), or,

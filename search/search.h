@@ -14,6 +14,7 @@
 #include "search/line_runs.h"
 #include "search/runs_trial.h"
 #include "search/term_search.h"
+#include "simd/prefetch_queue.h"
 #include "textio/line_index.h"
 
 namespace search {
@@ -43,6 +44,9 @@ struct HitScratch {
     LineRuns runs;
     LineHits runHits;
     RunsTrial runsTrial;  // of the folder blocks
+    // The bytes that the next blocks will bring, to be asked of memory while
+    // this block is searched; the caller sets it for each block.
+    simd::PrefetchQueue ahead;
 };
 
 // Sets hits[i] for each of the first `lines` lines of the indexed block that

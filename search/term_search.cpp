@@ -29,7 +29,8 @@ TermEngine bestEngine(const TermSearch& search) {
     return TermEngine::dfa;
 }
 
-std::size_t findWithDfaOf(const TermSearch& search, const unsigned char* text, std::size_t size) {
+std::size_t findWithDfaOf(const TermSearch& search, const unsigned char* text, std::size_t size,
+                          simd::PrefetchQueue&) {
     return findWithDfa(search.dfa, text, size);
 }
 
@@ -191,8 +192,14 @@ bool termEngineAvailable(TermEngine engine) {
 }
 
 std::size_t findOccurrence(const TermSearch& search, const char* text, std::size_t size) {
+    simd::PrefetchQueue none;
+    return findOccurrence(search, text, size, none);
+}
+
+std::size_t findOccurrence(const TermSearch& search, const char* text, std::size_t size,
+                           simd::PrefetchQueue& ahead) {
     if (search.find == nullptr) return kNoOccurrence;
-    return search.find(search, reinterpret_cast<const unsigned char*>(text), size);
+    return search.find(search, reinterpret_cast<const unsigned char*>(text), size, ahead);
 }
 
 }  // namespace search

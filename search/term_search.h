@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "simd/prefetch_queue.h"
 #include "textio/large_buffer.h"
 
 namespace search {
@@ -119,8 +120,9 @@ struct TermTeddy {
 struct TermSearch;
 
 // One engine's scan: kNoOccurrence or an offset as findOccurrence gives it.
+// Scans that compute more than they load ask for `ahead`'s bytes as they go.
 using TermFinder = std::size_t (*)(const TermSearch& search, const unsigned char* text,
-                                   std::size_t size);
+                                   std::size_t size, simd::PrefetchQueue& ahead);
 
 // The first eight bytes of a kept term (all of a shorter one), to turn most
 // candidates away with one compare: eight text bytes or'ed with caseBits and
@@ -191,5 +193,9 @@ inline constexpr std::size_t kNoOccurrence = SIZE_MAX;
 
 // kNoOccurrence when no term occurs in [text, text + size).
 std::size_t findOccurrence(const TermSearch& search, const char* text, std::size_t size);
+
+// The same, asking for the bytes of `ahead` meanwhile (see prefetch_queue.h).
+std::size_t findOccurrence(const TermSearch& search, const char* text, std::size_t size,
+                           simd::PrefetchQueue& ahead);
 
 }  // namespace search

@@ -31,7 +31,8 @@ Bytes::Mask pairMarks(const TermSearch& search, const unsigned char* at) {
 }
 
 template <CaseMode Mode>
-std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::size_t size) {
+std::size_t findPairs(const TermSearch& search, const unsigned char* text, std::size_t size,
+                      simd::PrefetchQueue&) {
     constexpr std::size_t kStep = Bytes::kWidth;
     const std::size_t reach = anchorReach(search);
     std::size_t at = 0;
@@ -165,13 +166,47 @@ V narrowedBuckets(const TermSearch& search, const unsigned char* at, V found) {
     return found;
 }
 
+// Cache lines of the bytes ahead asked for per 64 bytes searched: a block of
+// folders searched by its runs leaves about 75 KiB to search of the 180 KiB
+// that the next blocks of both lists hold.
+template <unsigned StepBytes>
+inline constexpr unsigned kTeddyLinesAhead = (3 * StepBytes + 63) / 64;
+
 template <class V, unsigned M, CaseMode Mode>
-std::size_t findTeddy(const TermSearch& search, const unsigned char* text, std::size_t size) {
+std::size_t findTeddy(const TermSearch& search, const unsigned char* text, std::size_t size,
+                      simd::PrefetchQueue& queue) {
     // Loads reach this far past a step's vector.
     constexpr unsigned kReach = kHasByteLookup ? unsigned{kTeddyMaxFingerprint} : M;
+    simd::PrefetchCursor ahead(queue);
     V lo[M];
     V hi[M];
     std::size_t at = 0;
+    if constexpr (!kHasByteLookup) {
+        // Two steps a turn, tested together: one branch a turn, and a whole
+        // number of cache lines asked for ahead (W1 0.97 x, W3 0.98 x against
+        // one step a turn, both asking).
+        while (size - at >= 2 * V::kWidth - 1 + kReach) {
+            loadTeddyTables<V, M>(search, lo, hi);
+            V first = V::zero();
+            V second = V::zero();
+            for (; size - at >= 2 * V::kWidth - 1 + kReach; at += 2 * V::kWidth) {
+                ahead.fetch<kTeddyLinesAhead<2 * V::kWidth>>();
+                first = teddyBuckets<V, M>(lo, hi, text + at);
+                second = teddyBuckets<V, M>(lo, hi, text + at + V::kWidth);
+                if ((first | second).anyBitSet()) break;
+            }
+            if (!(first | second).anyBitSet()) break;
+            for (const V found : {first, second}) {
+                const typename V::Mask marks = found.nonZeroMask();
+                if (V::any(marks)) {
+                    const std::size_t hit =
+                        confirmStep<V, Mode>(search, text, size, at, found, marks);
+                    if (hit != kNoOccurrence) return hit;
+                }
+                at += V::kWidth;
+            }
+        }
+    }
     while (size - at >= V::kWidth - 1 + kReach) {
         // The tables are loaded again after each confirmation: kept across
         // its call, they lived on the stack and were reloaded at every step.
@@ -179,6 +214,7 @@ std::size_t findTeddy(const TermSearch& search, const unsigned char* text, std::
         V found = V::zero();
         typename V::Mask marks = 0;
         for (; size - at >= V::kWidth - 1 + kReach; at += V::kWidth) {
+            ahead.fetch<kTeddyLinesAhead<V::kWidth>>();
             found = teddyBuckets<V, M>(lo, hi, text + at);
             marks = found.nonZeroMask();
             if (!V::any(marks)) continue;

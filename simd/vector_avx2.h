@@ -48,6 +48,7 @@ struct Bytes {
 
     std::uint32_t mask() const { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
     bool anySet() const { return _mm256_testz_si256(v, v) == 0; }
+    bool anyBitSet() const { return anySet(); }
     Mask equalMask(Bytes other) const { return (*this == other).mask(); }
     Mask nonZeroMask() const { return ~(*this == zero()).mask(); }
     static bool any(Mask mask) { return mask != 0; }

@@ -48,6 +48,7 @@ struct Bytes {
 
     Mask mask() const { return _mm512_movepi8_mask(v); }
     bool anySet() const { return any(_mm512_test_epi8_mask(v, v)); }
+    bool anyBitSet() const { return anySet(); }
     Mask equalMask(Bytes other) const { return _mm512_cmpeq_epi8_mask(v, other.v); }
     Mask nonZeroMask() const { return _mm512_test_epi8_mask(v, v); }
     // Tested in its mask register: a 32-bit build would otherwise take a

@@ -48,6 +48,8 @@ struct Bytes {
     std::uint32_t mask() const { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
     // Whether some byte of a compare result is set.
     bool anySet() const { return _mm_movemask_epi8(v) != 0; }
+    // Whether some bit of any byte is set.
+    bool anyBitSet() const { return nonZeroMask() != 0; }
     // Bit i is set where byte i equals other's, or is not 0: straight to
     // bits, which AVX-512 compares give without a vector between.
     Mask equalMask(Bytes other) const { return (*this == other).mask(); }

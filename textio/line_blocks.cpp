@@ -293,6 +293,13 @@ std::string_view readLineBlock(TextFile& file, LineBlockReader& reader) {
     }
 }
 
+std::string_view likelyNextBytes(const LineBlockReader& reader) {
+    const MappedBytes& mapped = reader.mapped;
+    if (mapped.data == nullptr || reader.begin >= mapped.size) return {};
+    return {mapped.data + reader.begin,
+            std::min(reader.index.text.size(), mapped.size - reader.begin)};
+}
+
 std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t count) {
     if (!startCall(file, reader) || count == 0) return {};
     for (;;) {

@@ -91,4 +91,9 @@ std::string_view readLineBlock(TextFile& file, LineBlockReader& reader);
 // view when it is done or count is 0). Same validity, same description.
 std::string_view readLines(TextFile& file, LineBlockReader& reader, std::size_t count);
 
+// Where the list is mapped, the bytes the next block is likely to hold: as
+// many as the last one, from where it ended. Empty where the list is read:
+// its reads land in a buffer that stays in the cache.
+std::string_view likelyNextBytes(const LineBlockReader& reader);
+
 }  // namespace textio
